@@ -1,0 +1,151 @@
+#include "gbk_text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+namespace kavo {
+namespace {
+
+// iconv descriptors are costly to open and not shareable between threads: one pair per
+// thread, opened on first use.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts text; on a sequence that cannot be converted, writes "?" and skips
+    // `skip(text, pos)` input bytes.
+    template <typename Skip>
+    std::string Run(std::string_view text, Skip skip) {
+        std::string out;
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        out.resize(text.size() * 2 + 8);
+        char* in = const_cast<char*>(text.data());
+        std::size_t inLeft = text.size();
+        std::size_t used = 0;
+        while (inLeft > 0) {
+            char* dst = out.data() + used;
+            std::size_t outLeft = out.size() - used;
+            std::size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
+            used = out.size() - outLeft;
+            if (r != static_cast<std::size_t>(-1)) break;
+            if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+                continue;
+            }
+            // EILSEQ or EINVAL: an unconvertible or truncated sequence.
+            std::size_t pos = text.size() - inLeft;
+            std::size_t n = skip(text, pos);
+            if (n == 0 || n > inLeft) n = inLeft < 1 ? inLeft : 1;
+            if (out.size() - used < 1) out.resize(out.size() * 2);
+            out[used++] = '?';
+            in += n;
+            inLeft -= n;
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        out.resize(used);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    std::size_t n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    // Never skip into the next character when the sequence is broken.
+    for (std::size_t i = 1; i < n; ++i) {
+        if (pos + i >= text.size() || (static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80)
+            return i;
+    }
+    return n;
+}
+
+}  // namespace
+
+bool IsAscii(std::string_view text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    if (IsAscii(gbk)) return std::string(gbk);
+    thread_local Converter conv("UTF-8", "GBK");
+    return conv.Run(gbk, [](std::string_view, std::size_t) { return std::size_t{1}; });
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    thread_local Converter conv("GBK", "UTF-8");
+    return conv.Run(utf8, Utf8SequenceLength);
+}
+
+std::size_t GbkCharLength(std::string_view text, std::size_t pos) {
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    if (c >= 0x81 && c <= 0xFE && pos + 1 < text.size()) return 2;
+    return 1;
+}
+
+std::string_view GbkPrefix(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    std::size_t pos = 0;
+    while (pos < maxBytes) {
+        std::size_t n = GbkCharLength(text, pos);
+        if (pos + n > maxBytes) break;
+        pos += n;
+    }
+    return text.substr(0, pos);
+}
+
+void SetField(char* field, std::size_t width, std::string_view text) {
+    if (width == 0) return;
+    std::memset(field, 0, width);
+    // Text stops at its first NUL, as it would in the record it came from.
+    std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    std::string_view kept = GbkPrefix(text, width - 1);
+    std::memcpy(field, kept.data(), kept.size());
+}
+
+std::string_view FieldText(const char* field, std::size_t width) {
+    const void* nul = std::memchr(field, 0, width);
+    return std::string_view(field, nul ? static_cast<const char*>(nul) - field : width);
+}
+
+std::string FieldUtf8(const char* field, std::size_t width) {
+    return GbkToUtf8(FieldText(field, width));
+}
+
+void SetFieldUtf8(char* field, std::size_t width, std::string_view utf8) {
+    SetField(field, width, Utf8ToGbk(utf8));
+}
+
+std::string_view TrimSpace(std::string_view text) {
+    constexpr std::string_view kSpace = " \t\r\n\v\f";
+    std::size_t b = text.find_first_not_of(kSpace);
+    if (b == std::string_view::npos) return {};
+    std::size_t e = text.find_last_not_of(kSpace);
+    return text.substr(b, e - b + 1);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace kavo
