@@ -1,0 +1,54 @@
+// The texts that the program tells and asks its user, in UTF-8. The windows show them in
+// the message box, the command-line client prints them; the server's result codes have
+// their own texts (net/result_text.h).
+#pragma once
+
+namespace kavo::msg {
+
+inline constexpr const char* kCaption = "Tavrin-手机管家";
+
+// Login and registration.
+inline constexpr const char* kEnterUserName = "请输入用户名";
+inline constexpr const char* kEnterPassword = "请输入密码";
+inline constexpr const char* kUserLoggedInElsewhere = "当前用户名已在系统其它进程中被登录使用";
+inline constexpr const char* kAskOfflineLogin = "是否离线登录?";
+inline constexpr const char* kReadingData = "数据正在读取中，请稍候...";
+inline constexpr const char* kNoNetwork = "无法连接网络，请检查网络是否连接好然后再试";
+
+// Store and restore.
+inline constexpr const char* kUploadProgress = "正在上传联系人信息，已上传%d";
+inline constexpr const char* kRestoreProgress = "正在还原联系人信息，已还原%d";
+inline constexpr const char* kStoreDone = "储存通讯录完成!";
+inline constexpr const char* kRestoreDone = "还原通讯录完成!";
+inline constexpr const char* kAskDownloadContacts = "是否下载联系人信息?";
+inline constexpr const char* kAskUploadChanged = "联系人信息已改变，是否上传？";
+
+// The main window.
+inline constexpr const char* kSearchPlaceholder = "---请输入搜索内容---";
+inline constexpr const char* kEnterSearchText = "请输入搜索内容";
+inline constexpr const char* kSearchDone = "搜索完毕，请在左边列表查看!";
+inline constexpr const char* kSearchNothing = "未找到符合条件的记录!";
+inline constexpr const char* kAskSaveContact = "联系人信息已改变,是否保存?";
+inline constexpr const char* kAskSaveAccount = "账号信息已改变,是否保存?";
+inline constexpr const char* kEnterContactName = "请输入联系人姓名！";
+inline constexpr const char* kEnterMobile1 = "请输入手机号码1！";
+inline constexpr const char* kContactExists = "该联系人姓名已存在!";
+inline constexpr const char* kDeleteContactFailed = "删除联系人失败，请重启软件再试!";
+inline constexpr const char* kContactSaved = "联系人保存成功!";
+inline constexpr const char* kAddContactFailed = "添加联系人失败，请重启软件再试!";
+inline constexpr const char* kEnterAccountName = "请输入账号名称!";
+inline constexpr const char* kAccountSaved = "账号保存成功!";
+inline constexpr const char* kUsePhoneForSms = "请使用Tavrin－手机管家手机版本上传短信!";
+inline constexpr const char* kChooseDelete = "请选择......";
+inline constexpr const char* kDeleteCountdown = "请选择，%d秒后将自动永久删除!";
+inline constexpr const char* kOfflineNotice = "您当前处于离线登录状态!";
+inline constexpr const char* kWelcome = "欢迎使用Tavrin-手机管家软件";
+inline constexpr const char* kTrayRunning = "Tavrin-手机管家正在运行";
+inline constexpr const char* kAskQuit = "确定退出Tavrin-手机管家?";
+inline constexpr const char* kStatusLine =
+    "Tavrin-手机管家PC1.0版本　最后编辑时间：%s  ,联系人数量%d,短信数量%d,账号数量%d";
+inline constexpr const char* kUserNameLabel = "用户名：";
+inline constexpr const char* kAllGroups = "全部";
+inline constexpr const char* kNoHistoryTime = "0000-00-00 00:00:00";
+
+}  // namespace kavo::msg
