@@ -1,0 +1,62 @@
+// What an import tells its caller, and the texts the window shows for it. The readers
+// only fill a contact list and say how it went; the caller empties and replaces the
+// program's contact list, merges it into the address book when it is not empty, and shows
+// the message.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kavo {
+
+// Why a reader failed. Every failure shows the one failure message of its import; the
+// code tells the command line and the tests the reason.
+enum class ImportError {
+    kNone = 0,
+    kFileMissing,         // no file at the path
+    kReadFailed,          // the file could not be opened or read
+    kEmptyFile,           // no first line
+    kNoColumns,           // the first line names no column
+    kTooFewColumns,       // the first line names a single column
+    kEmptyLine,           // a data line without any value
+    kLibraryMissing,      // libpelbook.so could not be loaded
+    kExportMissing,       // the library lacks one of its exports
+    kAddressBookRefused,  // the library found no address book to open
+    kCancelled,           // no file was chosen
+    kOutlookUnavailable,  // the Outlook application object could not be created
+    kNoNamespace,
+    kNoFolder,
+    kNoItems,
+};
+
+// Menu commands of the main window.
+inline constexpr char kCmdImportCsv[] = "导入CSV逗号分割文件";
+inline constexpr char kCmdImportAddressBook[] = "导入windows通讯薄";
+inline constexpr char kCmdImportOutlook[] = "导入Outlook通讯薄";
+
+// Messages (UTF-8; the message box shows them with the error icon on failure and the
+// success icon otherwise).
+inline constexpr char kMsgCsvOpenFailed[] = "打开CSV文件失败!";
+inline constexpr char kMsgCsvImportDone[] = "导入CSV文件完成!";
+inline constexpr char kMsgAddressBookOpenFailed[] = "打开系统通讯簿失败!";
+inline constexpr char kMsgAddressBookImportDone[] = "导入系统通讯簿完成!";
+
+// The CSV file dialog's filter, as the product writes it, and the same choice in the form
+// a Qt file dialog takes (upper and lower case spellings, since Linux file names keep case).
+inline constexpr char kCsvFileFilter[] = "Csv Files (*.Csv)|*.Csv||All files (*.*)|*.*||";
+inline constexpr char kCsvFileFilterQt[] = "Csv Files (*.Csv *.csv *.CSV);;All files (*)";
+
+// The file dialog step of an import: returns the chosen path, or an empty text when the
+// user cancelled.
+using FileChooser = std::function<std::string()>;
+
+enum class ImportSource { kCsv, kAddressBook, kOutlook };
+
+// The message an import ends with: the CSV import has its own pair, the address book and
+// Outlook share theirs.
+inline const char* ImportResultMessage(ImportSource source, bool ok) {
+    if (source == ImportSource::kCsv) return ok ? kMsgCsvImportDone : kMsgCsvOpenFailed;
+    return ok ? kMsgAddressBookImportDone : kMsgAddressBookOpenFailed;
+}
+
+}  // namespace kavo

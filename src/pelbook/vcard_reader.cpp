@@ -1,0 +1,649 @@
+#include "pelbook/vcard_reader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "codecs/gbk_text.h"
+#include "pelbook/pelbook.h"
+
+namespace kavo {
+namespace {
+
+// A phone's export with inline photos stays far below this; anything larger is not an
+// address book.
+constexpr std::uintmax_t kMaxFileBytes = 64u * 1024 * 1024;
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string ToUpper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = Upper(c);
+    return out;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t n;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+        } else {
+            return false;
+        }
+        if (i + n >= s.size()) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n + 1;
+    }
+    return true;
+}
+
+std::string Latin1ToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char ch : s) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = Upper(c);
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string DecodeQuotedPrintable(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '=' && i + 2 < s.size()) {
+            int hi = HexValue(s[i + 1]);
+            int lo = HexValue(s[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        if (s[i] == '=' && i + 1 == s.size()) break;  // a soft line break left at the end
+        out += s[i];
+    }
+    return out;
+}
+
+// One content line: group.NAME;param;param:value
+struct Property {
+    std::string name;                // upper case, without its group
+    std::vector<std::string> types;  // upper case TYPE values and bare 2.1 parameters
+    std::string charset;             // upper case
+    std::string encoding;            // upper case
+    std::string label;               // the LABEL parameter of a 4.0 ADR
+    bool pref = false;
+    std::string value;  // raw, still escaped, decoded from its transfer encoding
+};
+
+bool HasType(const Property& p, std::string_view type) {
+    return std::find(p.types.begin(), p.types.end(), type) != p.types.end();
+}
+
+// Splits at `sep` outside double quotes.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view s, char sep) {
+    std::vector<std::string_view> parts;
+    bool inQuotes = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '"') inQuotes = !inQuotes;
+        if (s[i] == sep && !inQuotes) {
+            parts.push_back(s.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(s.substr(start));
+    return parts;
+}
+
+std::string_view Unquote(std::string_view s) {
+    if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+    return s;
+}
+
+bool IsQuotedPrintableLine(std::string_view line) {
+    std::size_t colon = line.find(':');
+    std::string_view head = line.substr(0, colon);
+    return ToUpper(head).find("QUOTED-PRINTABLE") != std::string::npos;
+}
+
+bool ParseProperty(std::string_view line, Property& p) {
+    // The first ':' outside a quoted parameter value ends the name and parameters.
+    bool inQuotes = false;
+    std::size_t colon = std::string_view::npos;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') inQuotes = !inQuotes;
+        if (line[i] == ':' && !inQuotes) {
+            colon = i;
+            break;
+        }
+    }
+    if (colon == std::string_view::npos) return false;
+    std::vector<std::string_view> head = SplitOutsideQuotes(line.substr(0, colon), ';');
+    std::string_view name = head[0];
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name = name.substr(dot + 1);
+    p.name = ToUpper(name);
+    for (std::size_t i = 1; i < head.size(); ++i) {
+        std::string_view param = head[i];
+        std::size_t eq = param.find('=');
+        if (eq == std::string_view::npos) {
+            // vCard 2.1 names types and encodings without "TYPE=" / "ENCODING=".
+            std::string bare = ToUpper(param);
+            if (bare == "QUOTED-PRINTABLE" || bare == "BASE64" || bare == "8BIT") {
+                p.encoding = bare;
+            } else if (bare == "PREF") {
+                p.pref = true;
+            } else if (!bare.empty()) {
+                p.types.push_back(bare);
+            }
+            continue;
+        }
+        std::string key = ToUpper(param.substr(0, eq));
+        std::string_view val = Unquote(param.substr(eq + 1));
+        if (key == "TYPE") {
+            for (std::string_view t : SplitOutsideQuotes(val, ',')) {
+                std::string type = ToUpper(Unquote(t));
+                if (type == "PREF") {
+                    p.pref = true;
+                } else if (!type.empty()) {
+                    p.types.push_back(type);
+                }
+            }
+        } else if (key == "CHARSET") {
+            p.charset = ToUpper(val);
+        } else if (key == "ENCODING") {
+            p.encoding = ToUpper(val);
+        } else if (key == "PREF") {
+            p.pref = true;
+        } else if (key == "LABEL") {
+            p.label = std::string(val);
+        }
+    }
+    std::string_view value = line.substr(colon + 1);
+    if (p.encoding == "QUOTED-PRINTABLE") {
+        p.value = DecodeQuotedPrintable(value);
+    } else if (p.encoding == "BASE64" || p.encoding == "B") {
+        p.value.clear();  // pictures and sounds: nothing the address book hands out
+    } else {
+        p.value = std::string(value);
+    }
+    return true;
+}
+
+std::string ToUtf8(const std::string& raw, const std::string& charset) {
+    if (charset == "UTF-8" || charset == "UTF8") return raw;
+    if (charset == "GBK" || charset == "GB2312" || charset == "GB18030" || charset == "CP936" ||
+        charset == "X-GBK") {
+        return GbkToUtf8(raw);
+    }
+    if (charset == "ISO-8859-1" || charset == "LATIN1" || charset == "US-ASCII" ||
+        charset == "WINDOWS-1252") {
+        return IsAscii(raw) ? raw : Latin1ToUtf8(raw);
+    }
+    // No charset named: vCard 3.0 and 4.0 are UTF-8; an old 2.1 export from a Chinese
+    // phone may be GBK.
+    if (IsValidUtf8(raw)) return raw;
+    return GbkToUtf8(raw);
+}
+
+// Splits a structured value at unescaped ';' and removes the escapes of each component.
+std::vector<std::string> SplitStructured(std::string_view s, char sep = ';') {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        if (c == '\\' && i + 1 < s.size()) {
+            char n = s[++i];
+            if (n == 'n' || n == 'N') {
+                parts.back() += '\n';
+            } else {
+                parts.back() += n;
+            }
+        } else if (c == sep) {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+std::string Unescape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            char n = s[++i];
+            out += (n == 'n' || n == 'N') ? '\n' : n;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// Line breaks inside a one-line field become spaces; surrounding space goes.
+std::string OneLine(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\r') continue;
+        out += (c == '\n') ? ' ' : c;
+    }
+    return std::string(TrimSpace(out));
+}
+
+bool HasCjk(std::string_view s) { return !IsAscii(s); }
+
+std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep) {
+    std::string out;
+    for (const std::string& p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
+        out += p;
+    }
+    return out;
+}
+
+// ADR components: PO box; extended; street; locality; region; postal code; country.
+std::string FormatAddress(const std::vector<std::string>& c) {
+    auto part = [&c](std::size_t i) { return i < c.size() ? OneLine(c[i]) : std::string(); };
+    std::string pobox = part(0), ext = part(1), street = part(2), city = part(3), region = part(4),
+                country = part(6);
+    std::string all = pobox + ext + street + city + region + country;
+    if (HasCjk(all)) {
+        // Chinese addresses run from the largest place to the smallest, without commas.
+        return JoinNonEmpty({country, region, city, street, ext, pobox}, "");
+    }
+    return JoinNonEmpty({pobox, street, ext, city, region, country}, ", ");
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "1980-03-05", "19800305", either followed by a time; a date without a year ("--0305")
+// or with only a year and month is no birthday the address book can hand out.
+bool ParseDate(std::string_view s, int& y, int& m, int& d) {
+    s = TrimSpace(s);
+    std::size_t t = s.find_first_of("Tt ");
+    if (t != std::string_view::npos) s = s.substr(0, t);
+    std::string_view ys, ms, ds;
+    if (s.size() == 10 && s[4] == '-' && s[7] == '-') {
+        ys = s.substr(0, 4), ms = s.substr(5, 2), ds = s.substr(8, 2);
+    } else if (s.size() == 8) {
+        ys = s.substr(0, 4), ms = s.substr(4, 2), ds = s.substr(6, 2);
+    } else {
+        return false;
+    }
+    if (!AllDigits(ys) || !AllDigits(ms) || !AllDigits(ds)) return false;
+    int year = std::atoi(std::string(ys).c_str());
+    int month = std::atoi(std::string(ms).c_str());
+    int day = std::atoi(std::string(ds).c_str());
+    if (year < 1601 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+        return false;
+    }
+    y = year, m = month, d = day;
+    return true;
+}
+
+const Property* PickPreferred(const std::vector<const Property*>& candidates) {
+    for (const Property* p : candidates) {
+        if (p->pref) return p;
+    }
+    return candidates.empty() ? nullptr : candidates.front();
+}
+
+bool IsMobile(const Property& p) {
+    return HasType(p, "CELL") || HasType(p, "MOBILE") || HasType(p, "IPHONE");
+}
+
+bool IsFax(const Property& p) { return HasType(p, "FAX"); }
+
+bool IsOtherKindOfPhone(const Property& p) {
+    return IsFax(p) || HasType(p, "PAGER") || HasType(p, "MODEM") || HasType(p, "CAR") ||
+           HasType(p, "ISDN") || HasType(p, "VIDEO") || HasType(p, "BBS") ||
+           HasType(p, "TEXTPHONE");
+}
+
+std::string PhoneText(const Property& p) {
+    std::string v = OneLine(Unescape(p.value));
+    if (StartsWithNoCase(v, "tel:")) v.erase(0, 4);
+    return v;
+}
+
+class CardBuilder {
+public:
+    void Add(Property p) {
+        p.value = ToUtf8(p.value, p.charset);
+        props_.push_back(std::move(p));
+    }
+    bool Empty() const { return props_.empty(); }
+
+    CVCardEntry Build() const {
+        CVCardEntry e;
+        std::string role;
+        std::vector<const Property*> tels, emails, adrs, urls;
+        for (const Property& p : props_) {
+            const std::string& n = p.name;
+            if (n == "FN") {
+                if (e.displayName.empty()) e.displayName = OneLine(Unescape(p.value));
+            } else if (n == "N") {
+                std::vector<std::string> c = SplitStructured(p.value);
+                if (e.surname.empty()) e.surname = OneLine(c[0]);
+                if (e.givenName.empty() && c.size() > 1) e.givenName = OneLine(c[1]);
+            } else if (n == "NICKNAME") {
+                if (e.nickname.empty()) e.nickname = OneLine(Unescape(p.value));
+            } else if (n == "TITLE") {
+                if (e.title.empty()) e.title = OneLine(Unescape(p.value));
+            } else if (n == "ROLE") {
+                if (role.empty()) role = OneLine(Unescape(p.value));
+            } else if (n == "ORG") {
+                std::vector<std::string> c = SplitStructured(p.value);
+                if (e.company.empty()) e.company = OneLine(c[0]);
+                if (e.department.empty() && c.size() > 1) e.department = OneLine(c[1]);
+            } else if (n == "TEL") {
+                tels.push_back(&p);
+            } else if (n == "EMAIL") {
+                emails.push_back(&p);
+            } else if (n == "ADR") {
+                adrs.push_back(&p);
+            } else if (n == "URL") {
+                urls.push_back(&p);
+            } else if (n == "NOTE") {
+                if (e.note.empty()) e.note = std::string(TrimSpace(Unescape(p.value)));
+            } else if (n == "BDAY") {
+                // Some address books keep a birthday without its year as one in 1604.
+                if (ParseDate(p.value, e.birthYear, e.birthMonth, e.birthDay) &&
+                    e.birthYear == 1604) {
+                    e.birthYear = e.birthMonth = e.birthDay = 0;
+                }
+            } else if (n == "GENDER" || n == "X-GENDER") {
+                std::string g = ToUpper(TrimSpace(p.value).substr(0, 1));
+                e.gender = g == "F" ? 1 : g == "M" ? 2 : 0;
+            }
+        }
+        if (e.title.empty()) e.title = role;
+
+        std::vector<const Property*> mobiles, works, homes, faxes, untyped;
+        for (const Property* p : tels) {
+            if (IsMobile(*p)) {
+                mobiles.push_back(p);
+            } else if (IsFax(*p)) {
+                if (!HasType(*p, "HOME")) faxes.push_back(p);
+            } else if (IsOtherKindOfPhone(*p)) {
+                continue;
+            } else if (HasType(*p, "WORK")) {
+                works.push_back(p);
+            } else if (HasType(*p, "HOME")) {
+                homes.push_back(p);
+            } else {
+                untyped.push_back(p);
+            }
+        }
+        // A number without a kind is most often the mobile a phone stored.
+        if (mobiles.empty()) mobiles = untyped;
+        if (const Property* p = PickPreferred(mobiles)) e.mobilePhone = PhoneText(*p);
+        if (const Property* p = PickPreferred(works)) e.workPhone = PhoneText(*p);
+        if (const Property* p = PickPreferred(homes)) e.homePhone = PhoneText(*p);
+        if (const Property* p = PickPreferred(faxes)) e.workFax = PhoneText(*p);
+        if (const Property* p = PickPreferred(emails)) e.email = OneLine(Unescape(p->value));
+        if (StartsWithNoCase(e.email, "mailto:")) e.email.erase(0, 7);
+
+        std::vector<const Property*> workAdrs, otherAdrs;
+        for (const Property* p : adrs) {
+            if (HasType(*p, "WORK")) {
+                workAdrs.push_back(p);
+            } else if (!HasType(*p, "HOME")) {
+                otherAdrs.push_back(p);
+            }
+        }
+        const Property* adr = PickPreferred(workAdrs.empty() ? otherAdrs : workAdrs);
+        if (adr) {
+            std::vector<std::string> c = SplitStructured(adr->value);
+            e.officeLocation =
+                adr->label.empty() ? FormatAddress(c) : OneLine(Unescape(adr->label));
+            if (c.size() > 5) e.postalCode = OneLine(c[5]);
+        }
+
+        std::vector<const Property*> workUrls, otherUrls;
+        for (const Property* p : urls) {
+            (HasType(*p, "WORK") ? workUrls : otherUrls).push_back(p);
+        }
+        if (const Property* p = PickPreferred(workUrls.empty() ? otherUrls : workUrls)) {
+            e.workHomePage = OneLine(Unescape(p->value));
+        }
+        if (const Property* p = PickPreferred(otherUrls)) {
+            e.personalHomePage = OneLine(Unescape(p->value));
+        }
+
+        if (e.displayName.empty()) {
+            if (!e.surname.empty() || !e.givenName.empty()) {
+                e.displayName = HasCjk(e.surname + e.givenName)
+                                    ? e.surname + e.givenName
+                                    : JoinNonEmpty({e.givenName, e.surname}, " ");
+            } else if (!e.company.empty()) {
+                e.displayName = e.company;
+            } else if (!e.email.empty()) {
+                e.displayName = e.email;
+            } else if (!e.mobilePhone.empty()) {
+                e.displayName = e.mobilePhone;
+            }
+        }
+        return e;
+    }
+
+private:
+    std::vector<Property> props_;
+};
+
+}  // namespace
+
+const std::string* CVCardEntry::StringProperty(std::uint32_t tag) const {
+    const std::string* s = nullptr;
+    switch (tag) {
+        case PELBOOK_PR_DISPLAY_NAME:
+            s = &displayName;
+            break;
+        case PELBOOK_PR_GIVEN_NAME:
+            s = &givenName;
+            break;
+        case PELBOOK_PR_SURNAME:
+            s = &surname;
+            break;
+        case PELBOOK_PR_NICKNAME:
+            s = &nickname;
+            break;
+        case PELBOOK_PR_TITLE:
+            s = &title;
+            break;
+        case PELBOOK_PR_COMPANY_NAME:
+            s = &company;
+            break;
+        case PELBOOK_PR_DEPARTMENT_NAME:
+            s = &department;
+            break;
+        case PELBOOK_PR_EMAIL_ADDRESS:
+            s = &email;
+            break;
+        case PELBOOK_PR_OFFICE_LOCATION:
+            s = &officeLocation;
+            break;
+        case PELBOOK_PR_POSTAL_CODE:
+            s = &postalCode;
+            break;
+        case PELBOOK_PR_MOBILE_TELEPHONE_NUMBER:
+            s = &mobilePhone;
+            break;
+        case PELBOOK_PR_BUSINESS_TELEPHONE_NUMBER:
+            s = &workPhone;
+            break;
+        case PELBOOK_PR_BUSINESS_FAX_NUMBER:
+            s = &workFax;
+            break;
+        case PELBOOK_PR_HOME_TELEPHONE_NUMBER:
+            s = &homePhone;
+            break;
+        case PELBOOK_PR_BUSINESS_HOME_PAGE:
+            s = &workHomePage;
+            break;
+        case PELBOOK_PR_PERSONAL_HOME_PAGE:
+            s = &personalHomePage;
+            break;
+        case PELBOOK_PR_COMMENT:
+            s = &note;
+            break;
+        default:
+            return nullptr;
+    }
+    return s->empty() ? nullptr : s;
+}
+
+std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start <= bytes.size()) {
+        std::size_t nl = bytes.find('\n', start);
+        std::string_view line =
+            bytes.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (nl == std::string_view::npos) break;
+        start = nl + 1;
+    }
+
+    std::vector<CVCardEntry> entries;
+    CardBuilder card;
+    int depth = 0;
+    std::size_t i = 0;
+    while (i < lines.size()) {
+        std::string logical(lines[i++]);
+        for (;;) {
+            // A quoted-printable value that ends in '=' goes on, unchanged, on the next line.
+            if (i < lines.size() && !logical.empty() && logical.back() == '=' &&
+                IsQuotedPrintableLine(logical)) {
+                logical.pop_back();
+                logical += lines[i++];
+                continue;
+            }
+            // A line that starts with white space folds onto the one before.
+            if (i < lines.size() && !lines[i].empty() &&
+                (lines[i][0] == ' ' || lines[i][0] == '\t')) {
+                logical += lines[i++].substr(1);
+                continue;
+            }
+            break;
+        }
+        std::string_view text = TrimSpace(logical);
+        if (text.empty()) continue;
+        Property p;
+        if (!ParseProperty(text, p)) continue;
+        if (p.name == "BEGIN" && EqualsNoCase(TrimSpace(p.value), "VCARD")) {
+            // A card nested in another (a 2.1 AGENT) is not an entry of its own.
+            if (depth++ == 0) card = CardBuilder();
+            continue;
+        }
+        if (p.name == "END" && EqualsNoCase(TrimSpace(p.value), "VCARD")) {
+            if (depth > 0 && --depth == 0 && !card.Empty()) entries.push_back(card.Build());
+            continue;
+        }
+        if (depth == 1) card.Add(std::move(p));
+    }
+    // A last card whose END line was lost is still read.
+    if (depth > 0 && !card.Empty()) entries.push_back(card.Build());
+    return entries;
+}
+
+std::string AddressBookDir() {
+    const char* own = std::getenv("KAVO_ADDRESSBOOK_DIR");
+    if (own && *own) return own;
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/') return std::string(xdg) + "/kavo/addressbook";
+    const char* home = std::getenv("HOME");
+    if (home && *home) return std::string(home) + "/.local/share/kavo/addressbook";
+    return std::string();
+}
+
+bool LoadAddressBook(const std::string& dir, std::vector<CVCardEntry>& out) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (dir.empty() || !fs::is_directory(dir, ec)) return false;
+    std::vector<fs::path> files;
+    fs::directory_iterator it(dir, ec);
+    if (ec) return false;
+    for (const fs::directory_entry& entry : it) {
+        std::string ext = entry.path().extension().string();
+        if (!EqualsNoCase(ext, ".vcf")) continue;
+        std::error_code typeEc;
+        if (!entry.is_regular_file(typeEc)) continue;
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& path : files) {
+        std::uintmax_t size = fs::file_size(path, ec);
+        if (ec || size > kMaxFileBytes) return false;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return false;
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (in.bad()) return false;
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        std::vector<CVCardEntry> entries = ParseVCards(bytes);
+        for (CVCardEntry& e : entries) out.push_back(std::move(e));
+    }
+    return true;
+}
+
+std::uint64_t DateToFileTime(int year, int month, int day) {
+    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month)) {
+        return 0;
+    }
+    // Days from 1601-01-01, counted the civil way (400-year cycles start in 1601).
+    std::int64_t y = year - 1601;
+    std::int64_t days = y * 365 + y / 4 - y / 100 + y / 400;
+    for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
+    days += day - 1;
+    return static_cast<std::uint64_t>(days) * 86400ull * 10000000ull;
+}
+
+}  // namespace kavo

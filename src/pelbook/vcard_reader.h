@@ -1,0 +1,58 @@
+// Reads vCard files (2.1 with quoted-printable, 3.0, 4.0) into the address-book entries
+// that libpelbook.so hands out. Text is kept as UTF-8 here; the library turns it into GBK
+// when a caller asks for a property.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavo {
+
+struct CVCardEntry {
+    std::string displayName;
+    std::string givenName;
+    std::string surname;
+    std::string nickname;
+    std::string title;
+    std::string company;
+    std::string department;
+    std::string email;
+    std::string officeLocation;  // the work address on one line
+    std::string postalCode;      // of the work address
+    std::string mobilePhone;
+    std::string workPhone;
+    std::string workFax;
+    std::string homePhone;
+    std::string workHomePage;
+    std::string personalHomePage;
+    std::string note;   // may span lines
+    int birthYear = 0;  // 0 when the card has no full birthday
+    int birthMonth = 0;
+    int birthDay = 0;
+    int gender = 0;  // 0 unspecified, 1 female, 2 male
+
+    // The text of a PT_STRING8 property tag, or nullptr when the tag is not one of ours
+    // or the entry lacks it.
+    const std::string* StringProperty(std::uint32_t tag) const;
+};
+
+// Every card of one vCard file, in file order. Never fails: what cannot be read is left
+// out.
+std::vector<CVCardEntry> ParseVCards(std::string_view bytes);
+
+// The per-user address-book folder: $KAVO_ADDRESSBOOK_DIR when set, otherwise
+// $XDG_DATA_HOME/kavo/addressbook, otherwise ~/.local/share/kavo/addressbook.
+// Empty when none can be named.
+std::string AddressBookDir();
+
+// Every entry of every *.vcf file (any case of the extension) in `dir`, files in name
+// order. False when the folder does not exist or a file in it cannot be read.
+bool LoadAddressBook(const std::string& dir, std::vector<CVCardEntry>& out);
+
+// Midnight UTC of a calendar date as a file time (100 ns units since 1601-01-01); 0 for a
+// date outside 1601-01-01 .. 9999-12-31 or not in the calendar.
+std::uint64_t DateToFileTime(int year, int month, int day);
+
+}  // namespace kavo

@@ -1,0 +1,267 @@
+#include "import/csv_import.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "import_test_util.h"
+
+using namespace kavo;
+using kavo::test::G;
+using kavo::test::U;
+
+namespace {
+
+std::vector<CRelData> ReadOk(const std::string& utf8Text) {
+    std::vector<CRelData> out;
+    ImportError error = ImportError::kEmptyFile;
+    EXPECT_TRUE(ReadCsvContactsFromText(G(utf8Text), out, &error));
+    EXPECT_EQ(error, ImportError::kNone);
+    return out;
+}
+
+ImportError ReadFails(std::string_view gbk) {
+    std::vector<CRelData> out;
+    ImportError error = ImportError::kNone;
+    EXPECT_FALSE(ReadCsvContactsFromText(gbk, out, &error));
+    return error;
+}
+
+// A header of `n` columns: the given labels first, then unknown ones.
+std::string Header(std::vector<std::string> labels, int n) {
+    std::string h;
+    for (int i = 0; i < n; ++i) {
+        if (i) h += ',';
+        h += i < static_cast<int>(labels.size()) ? labels[static_cast<std::size_t>(i)]
+                                                 : "x" + std::to_string(i);
+    }
+    return h;
+}
+
+}  // namespace
+
+TEST(CsvSplit, HeaderDropsQuotesAndAddsNoLabelAfterATrailingComma) {
+    EXPECT_EQ(SplitCsvHeaderLine("\"a\",b\"c,d,"), (std::vector<std::string>{"a", "bc", "d"}));
+    EXPECT_EQ(SplitCsvHeaderLine(" a , b"), (std::vector<std::string>{" a ", " b"}));
+    EXPECT_EQ(SplitCsvHeaderLine(",a"), (std::vector<std::string>{"", "a"}));
+    EXPECT_TRUE(SplitCsvHeaderLine("").empty());
+}
+
+TEST(CsvSplit, PlainLinesSplitAtEveryCommaAndKeepQuotes) {
+    EXPECT_EQ(SplitCsvDataLine("a,b,c", 5), SplitCsvDataLine("a,b,c,", 5));
+    EXPECT_EQ(SplitCsvDataLine("a,b\"x,c", 5), (std::vector<std::string>{"a", "b\"x", "c"}));
+    EXPECT_EQ(SplitCsvDataLine("a,,c", 5), (std::vector<std::string>{"a", "", "c"}));
+    EXPECT_EQ(SplitCsvDataLine("a,b,c,d", 2), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(SplitCsvDataLine("", 5).empty());
+}
+
+TEST(CsvSplit, QuotedLinesKeepCommasInsideValuesAndStopAtAThirdQuote) {
+    EXPECT_EQ(SplitCsvDataLine("\"a,1\",\"b\",\"c,2\"", 5),
+              (std::vector<std::string>{"a,1", "b", "c,2"}));
+    EXPECT_EQ(SplitCsvDataLine("\"a\",\"b\",", 5), SplitCsvDataLine("\"a\",\"b\"", 5));
+    // The third quote of "b" stops the line: "a" stays, the broken value goes.
+    EXPECT_EQ(SplitCsvDataLine("\"a\",\"b\"\"c\",\"d\"", 5), (std::vector<std::string>{"a"}));
+    // An unclosed value runs to the line's end.
+    EXPECT_EQ(SplitCsvDataLine("\"a\",\"b,c", 5), (std::vector<std::string>{"a", "b,c"}));
+}
+
+TEST(CsvSlots, LabelsAreFoundInsideLongerLabelsInTableOrder) {
+    CCsvContactReader reader;
+    ASSERT_TRUE(reader.SetHeader(
+        G("姓名,我的工作地址(公司),住宅电话与住宅地址,备注,其他,主页,主页"), nullptr));
+    EXPECT_EQ(reader.SlotColumn(0), 0);
+    EXPECT_EQ(reader.SlotColumn(11), 1);  // 工作地址
+    EXPECT_EQ(reader.SlotColumn(5), 2);   // 住宅电话 comes before 住宅地址
+    EXPECT_EQ(reader.SlotColumn(12), -1);
+    EXPECT_EQ(reader.SlotColumn(18), 3);
+    EXPECT_EQ(reader.SlotColumn(19), 4);  // the unknown column takes the first free slot
+    EXPECT_EQ(reader.SlotColumn(13), 6);  // a repeated label: the later column wins
+}
+
+TEST(CsvSlots, ALabelIsNotFoundAcrossCharacterBoundaries) {
+    // The bytes of "姓名" (D0 D5 C3 FB) may turn up across the characters of another
+    // text, shifted by one byte; that is no "姓名".
+    std::string straddle = std::string("\xB0") + "\xD0\xD5\xC3\xFB" + "\xB0";
+    CCsvContactReader reader;
+    ASSERT_TRUE(reader.SetHeader("a" + straddle.substr(1, 4) + "," + straddle + "\xA1", nullptr));
+    EXPECT_EQ(reader.SlotColumn(0), 0);   // aligned in the first column
+    EXPECT_EQ(reader.SlotColumn(19), 1);  // misaligned in the second: unknown
+}
+
+TEST(CsvSlots, ColumnsBeyondTheSixtySlotsAreLeftOut) {
+    CCsvContactReader reader;
+    ASSERT_TRUE(reader.SetHeader(G(Header({"姓名"}, 200)), nullptr));
+    EXPECT_EQ(reader.Header().size(), 200u);
+    EXPECT_EQ(reader.SlotColumn(19), 1);
+    EXPECT_EQ(reader.SlotColumn(59), 41);
+}
+
+TEST(CsvRecords, EveryRecognisedColumnIsKeptEvenInAShortHeader) {
+    // A two-column file of names and mobile numbers keeps its numbers.
+    auto list = ReadOk("姓名,移动电话(公)\n张三,13800138000\n李四,\n");
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(U(list[0].RelName), "张三");
+    EXPECT_EQ(U(list[0].MobilePhone1), "13800138000");
+    EXPECT_EQ(U(list[1].RelName), "李四");
+    EXPECT_EQ(U(list[1].MobilePhone1), "");
+
+    // The same holds for the remark of a three-column file.
+    list = ReadOk("姓名,备注,爱好\n王五,好人,下棋\n");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(U(list[0].RelRemark), "备注:好人 爱好:下棋 ");
+}
+
+TEST(CsvRecords, RemarkJoinsTheRemarkAndUnknownColumnsAndSkipsEmptyOnes) {
+    std::string header = Header({"姓名", "备注", "QQ号码", "血型"}, 22);
+    auto list = ReadOk(header + "\n张三,老同学,,A\n李四,,,\n");
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(U(list[0].RelRemark), "备注:老同学 血型:A ");
+    EXPECT_EQ(U(list[1].RelRemark), "");
+    EXPECT_EQ(U(list[1].RelName), "李四");
+}
+
+TEST(CsvRecords, RemarkIsCutAt511BytesWithoutSplittingACharacter) {
+    std::string longValue;
+    for (int i = 0; i < 300; ++i) longValue += "长";  // 600 GBK bytes
+    // "备注:" is 5 bytes: 511 falls between two characters.
+    auto list = ReadOk("姓名,备注,其他\n张三," + longValue + ",更多\n");
+    ASSERT_EQ(list.size(), 1u);
+    std::string remark(FieldText(list[0].RelRemark));
+    EXPECT_EQ(remark.size(), 511u);
+    EXPECT_EQ(remark.substr(0, 7), G("备注:长"));
+    EXPECT_EQ(list[0].RelRemark[511], '\0');
+
+    // One more byte in front and 511 would split a character: the cut leaves it whole.
+    list = ReadOk("姓名,备注\n张三,a" + longValue + "\n");
+    remark = std::string(FieldText(list[0].RelRemark));
+    EXPECT_EQ(remark.size(), 510u);
+    EXPECT_EQ(GbkToUtf8(remark).find('?'), std::string::npos);
+}
+
+TEST(CsvRecords, ShortLinesLeaveFieldsEmptyAndNothingCarriesOver) {
+    auto list = ReadOk("姓名,组织,头衔\n张三,华星,经理\n李四\n");
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(U(list[0].KeshNum), "华星");
+    EXPECT_EQ(U(list[1].RelName), "李四");
+    EXPECT_EQ(U(list[1].KeshNum), "");
+    EXPECT_EQ(U(list[1].CorpPosition), "");
+}
+
+TEST(CsvRecords, WithoutANameColumnNothingIsImportedButTheReadSucceeds) {
+    EXPECT_TRUE(ReadOk("组织,头衔\n华星,经理\n").empty());
+    // An empty name is still a contact while the column exists.
+    auto list = ReadOk("组织,姓名\n华星,\n");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(U(list[0].KeshNum), "华星");
+}
+
+TEST(CsvRecords, OverLongValuesAreCutToTheirFieldWithoutSplittingACharacter) {
+    std::string name(60, 'n');
+    // 19 x "长" = 38 bytes + "a" puts a double-byte character across the 20th byte.
+    std::string mobile = "a";
+    for (int i = 0; i < 19; ++i) mobile += "长";
+    auto list = ReadOk("姓名,移动电话(公),组织\n" + name + "," + mobile + "," +
+                       std::string(300, 'k') + "\n");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(std::string(FieldText(list[0].RelName)), std::string(49, 'n'));
+    EXPECT_EQ(FieldText(list[0].MobilePhone1).size(), 19u);
+    EXPECT_EQ(list[0].MobilePhone1[19], '\0');
+    EXPECT_EQ(FieldText(list[0].KeshNum).size(), 99u);
+    // The neighbouring field is untouched.
+    EXPECT_EQ(FieldText(list[0].MobilePhone2), "");
+}
+
+TEST(CsvFailures, EveryBrokenFileFailsTheWholeRead) {
+    EXPECT_EQ(ReadFails(""), ImportError::kEmptyFile);
+    EXPECT_EQ(ReadFails("\r\n"), ImportError::kNoColumns);
+    EXPECT_EQ(ReadFails(G("姓名\n张三\n")), ImportError::kTooFewColumns);
+    EXPECT_EQ(ReadFails(G("姓名,组织\n张三,华星\n\n李四,远航\n")), ImportError::kEmptyLine);
+    EXPECT_EQ(ReadFails(G("姓名,组织\n\"\"\"\n")), ImportError::kEmptyLine);
+
+    std::vector<CRelData> out;
+    ImportError error = ImportError::kNone;
+    EXPECT_FALSE(ReadCsvContacts("/nonexistent/kavo/contacts.csv", out, &error));
+    EXPECT_EQ(error, ImportError::kFileMissing);
+    kavo::test::TempDir dir;
+    EXPECT_FALSE(ReadCsvContacts(dir.Path(), out, &error));
+    EXPECT_EQ(error, ImportError::kReadFailed);
+}
+
+TEST(CsvFailures, AnEmptyLineAtTheEndFailsButALastLineEndDoesNot) {
+    kavo::test::TempDir dir;
+    std::vector<CRelData> out;
+    ImportError error = ImportError::kNone;
+    std::string ok = dir.Write("ok.csv", G("姓名,组织\r\n张三,华星\r\n"));
+    EXPECT_TRUE(ReadCsvContacts(ok, out, &error));
+    EXPECT_EQ(out.size(), 1u);
+    std::string bad = dir.Write("bad.csv", G("姓名,组织\r\n张三,华星\r\n\r\n"));
+    EXPECT_FALSE(ReadCsvContacts(bad, out, &error));
+    EXPECT_EQ(error, ImportError::kEmptyLine);
+}
+
+TEST(CsvFiles, SpreadsheetFileInGbkAndTheSameAsUtf8WithBomReadAlike) {
+    std::vector<CRelData> gbk, utf8;
+    ASSERT_TRUE(ReadCsvContacts(kavo::test::TestData("import/csv/contacts_gbk.csv"), gbk));
+    ASSERT_TRUE(ReadCsvContacts(kavo::test::TestData("import/csv/contacts_utf8_bom.csv"), utf8));
+    ASSERT_EQ(gbk.size(), 3u);
+    ASSERT_EQ(utf8.size(), 3u);
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&gbk[i], &utf8[i], sizeof(CRelData)), 0) << "contact " << i;
+    }
+    const CRelData& z = gbk[0];
+    EXPECT_EQ(U(z.RelName), "张三");
+    EXPECT_EQ(U(z.KeshNum), "华星公司");
+    EXPECT_EQ(U(z.CorpPosition), "经理");
+    EXPECT_EQ(U(z.MobilePhone1), "13800138000");
+    EXPECT_EQ(U(z.MobilePhone2), "13900139000");
+    EXPECT_EQ(U(z.HomePhone), "010-6212345");
+    EXPECT_EQ(U(z.OfficePhone1), "010-8888001");
+    EXPECT_EQ(U(z.OfficePhone2), "010-8888002");
+    EXPECT_EQ(U(z.NickName), "小张");
+    EXPECT_EQ(U(z.Birthday), "19800305");
+    EXPECT_EQ(U(z.Anniversary), "20050101");
+    EXPECT_EQ(U(z.CompanyAddr), "北京市海淀区中关村大街1号");
+    EXPECT_EQ(U(z.HomeAddr), "北京市朝阳区建国路8号");
+    EXPECT_EQ(U(z.CompanyWeb), "www.huaxing.cn");
+    EXPECT_EQ(U(z.ZipCode), "100080");
+    EXPECT_EQ(U(z.E_mail), "zhangsan@huaxing.cn");
+    EXPECT_EQ(U(z.OfficeFax), "010-8888009");
+    EXPECT_EQ(U(z.Ring), "/home/zs/ring.wav");
+    EXPECT_EQ(U(z.RelRemark), "备注:老同学 QQ号码:123456 ");
+    EXPECT_EQ(U(z.QQ), "");  // never filled by this import
+    EXPECT_EQ(U(z.GroupName), "");
+
+    // The quoted line keeps the commas inside its values.
+    EXPECT_EQ(U(gbk[1].RelName), "李四");
+    EXPECT_EQ(U(gbk[1].KeshNum), "远航, 有限公司");
+    EXPECT_EQ(U(gbk[1].RelRemark), "备注:见面, 再谈 ");
+    EXPECT_EQ(U(gbk[2].RelName), "王五");
+}
+
+TEST(CsvHostile, LongLinesManyColumnsAndBinaryBytesStayInBounds) {
+    // Only the first 10000 characters of a line count.
+    std::string header = "姓名,备注";
+    std::string line = std::string(9990, 'a') + "," + std::string(5000, 'b');
+    auto list = ReadOk(header + "\n" + line + "\n");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(FieldText(list[0].RelName), std::string(49, 'a'));
+    EXPECT_EQ(U(list[0].RelRemark), "备注:bbbbbbbbb ");
+
+    // 200 columns, every one with a value.
+    std::string h200 = Header({"姓名"}, 200);
+    std::string row;
+    for (int i = 0; i < 200; ++i) row += (i ? "," : "") + std::string(30, 'v');
+    list = ReadOk(h200 + "\n" + row + "\n" + row + "\n");
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(FieldText(list[0].RelRemark).size(), 511u);
+
+    // Binary garbage, NUL bytes and stray lead bytes.
+    std::string junk = G("姓名,组织") + "\n";
+    for (int i = 0; i < 256; ++i) junk += static_cast<char>(i);
+    junk += "\n\x81,\xFE\n";
+    std::vector<CRelData> out;
+    EXPECT_TRUE(ReadCsvContactsFromText(junk, out));
+    EXPECT_EQ(out.size(), 3u);  // the bytes hold two line ends of their own
+}
