@@ -21,18 +21,8 @@ bool IsNameStart(unsigned char c) {
 }
 
 bool IsNameEnd(unsigned char c) {
-    switch (c) {
-        case '<':
-        case '>':
-        case '=':
-        case '\\':
-        case '/':
-        case '?':
-        case '!':
-            return true;
-        default:
-            return IsSpace(c);
-    }
+    return IsSpace(c) ||
+           std::string_view("<>=\\/?!").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
