@@ -1,0 +1,187 @@
+// kavo-server: the login server and the service server of the phone-management service,
+// for running and testing the client on one machine.
+
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "server/demo_seed.h"
+#include "server/kavo_server.h"
+#include "server/request_handler.h"
+#include "server/server_db.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: kavo-server [options]\n"
+    "Serves the login server and the service server on one machine.\n"
+    "\n"
+    "  --listen ADDR          IPv4 address to listen on (default 127.0.0.1)\n"
+    "  --login-port N         login server port (default 1974; 0 picks a free port)\n"
+    "  --service-port N       service server port (default 1980; 0 picks a free port)\n"
+    "  --public-host HOST     the service address that Login replies name (default: the\n"
+    "                         address the client reached the login server on)\n"
+    "  --db FILE              the server's SQLite file (default kavo-server.db)\n"
+    "  --seed-demo            create the demo user and its data, print how to log in\n"
+    "  --seed-only            with --seed-demo: seed and exit without serving\n"
+    "  --notice TEXT          add a server notice (may be repeated)\n"
+    "  --idle-timeout SECS    close connections idle this long (default 600)\n"
+    "  --packet-timeout SECS  time for a started request to arrive whole (default 20)\n"
+    "  --lockout-seconds N    how long ten wrong passwords lock a user out (default 43200)\n"
+    "  --max-contacts N       contacts one user may store (default 10000)\n"
+    "  --max-connections N    connections served at once (default 512)\n"
+    "  --quiet                no log line per request\n"
+    "  --help                 this text\n"
+    "\n"
+    "When both ports are open it prints one line on stdout:\n"
+    "  kavo-server listening login=ADDR:PORT service=ADDR:PORT\n";
+
+bool ParseInt(const char* text, long min, long max, long* out) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || v < min || v > max) return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kavo::ListenOptions listen;
+    kavo::ServerConfig config;
+    std::string dbPath = "kavo-server.db";
+    bool seed = false, seedOnly = false;
+    std::vector<std::string> notices;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char** out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "kavo-server: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        auto number = [&](long min, long max, long* out) {
+            const char* text = nullptr;
+            if (!value(&text)) return false;
+            if (!ParseInt(text, min, max, out)) {
+                std::fprintf(stderr, "kavo-server: bad value for %s: %s\n", arg.c_str(), text);
+                return false;
+            }
+            return true;
+        };
+        const char* text = nullptr;
+        long n = 0;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--listen") {
+            if (!value(&text)) return 2;
+            listen.address = text;
+        } else if (arg == "--login-port") {
+            if (!number(0, 65535, &n)) return 2;
+            listen.loginPort = static_cast<int>(n);
+        } else if (arg == "--service-port") {
+            if (!number(0, 65535, &n)) return 2;
+            listen.servicePort = static_cast<int>(n);
+        } else if (arg == "--public-host") {
+            if (!value(&text)) return 2;
+            config.serviceHost = text;
+        } else if (arg == "--db") {
+            if (!value(&text)) return 2;
+            dbPath = text;
+        } else if (arg == "--seed-demo") {
+            seed = true;
+        } else if (arg == "--seed-only") {
+            seedOnly = true;
+        } else if (arg == "--notice") {
+            if (!value(&text)) return 2;
+            notices.push_back(text);
+        } else if (arg == "--idle-timeout") {
+            if (!number(1, 86400, &n)) return 2;
+            listen.idleSeconds = static_cast<int>(n);
+        } else if (arg == "--packet-timeout") {
+            if (!number(1, 3600, &n)) return 2;
+            listen.packetSeconds = static_cast<int>(n);
+        } else if (arg == "--lockout-seconds") {
+            if (!number(0, 365L * 86400, &n)) return 2;
+            config.lockSeconds = n;
+        } else if (arg == "--max-contacts") {
+            if (!number(1, 1000000, &n)) return 2;
+            config.maxContacts = static_cast<int>(n);
+        } else if (arg == "--max-connections") {
+            if (!number(1, 100000, &n)) return 2;
+            listen.maxConnections = static_cast<int>(n);
+        } else if (arg == "--quiet") {
+            listen.logRequests = false;
+        } else {
+            std::fprintf(stderr, "kavo-server: unknown option %s\n%s", arg.c_str(), kUsage);
+            return 2;
+        }
+    }
+
+    // SIGINT and SIGTERM are taken by one thread with sigwait, so they never interrupt a
+    // request half way; the mask is set before any other thread exists and is inherited.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    kavo::CServerDb db;
+    if (!db.Open(dbPath)) {
+        std::fprintf(stderr, "kavo-server: cannot open %s: %s\n", dbPath.c_str(),
+                     db.LastError().c_str());
+        return 1;
+    }
+    for (const std::string& notice : notices) kavo::AddNoticeText(db, notice);
+    if (seed) {
+        std::string error;
+        if (!kavo::SeedDemo(db, std::time(nullptr), &error)) {
+            std::fprintf(stderr, "kavo-server: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Demo user ready: name \"%s\", password \"%s\". Log in through %s port %d.\n",
+                    kavo::kDemoUser, kavo::kDemoPassword, listen.address.c_str(), listen.loginPort);
+        std::fflush(stdout);
+    }
+    if (seedOnly) return 0;
+
+    kavo::CRequestHandler handler(db, config);
+    kavo::CKavoServer server(handler, listen);
+    if (!server.Start()) {
+        std::fprintf(stderr, "kavo-server: cannot listen: %s\n", server.LastError().c_str());
+        return 1;
+    }
+
+    std::thread signalThread([&] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        if (sig != 0) server.Stop();
+    });
+
+    std::printf("kavo-server listening login=%s:%d service=%s:%d\n", listen.address.c_str(),
+                server.LoginPort(), listen.address.c_str(), server.ServicePort());
+    std::fflush(stdout);
+    std::fprintf(stderr, "kavo-server: %d users in %s\n", db.UserCount(), dbPath.c_str());
+
+    server.Run();
+    // When Run returned by itself the signal thread still waits: wake it.
+    if (signalThread.joinable()) {
+        pthread_kill(signalThread.native_handle(), SIGTERM);
+        signalThread.join();
+    }
+    db.Close();
+    std::fprintf(stderr, "kavo-server: stopped\n");
+    return 0;
+}
