@@ -1,0 +1,3 @@
+#include "skin/skin_edit.h"
+
+CZPSkinEdit::CZPSkinEdit(QWidget* parent) : QLineEdit(parent) {}
