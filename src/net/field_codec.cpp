@@ -1,6 +1,7 @@
 #include "net/field_codec.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
@@ -10,9 +11,11 @@
 namespace kavo::wire {
 
 std::size_t FieldLength(const void* record, const FieldSpec& field) {
+    // Fields are short and mostly empty: a plain scan beats a library call per field.
     const char* p = FieldPtr(record, field);
-    const void* nul = std::memchr(p, 0, field.width);
-    return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - p) : field.width;
+    std::size_t n = 0;
+    while (n < field.width && p[n] != 0) ++n;
+    return n;
 }
 
 std::size_t PackedSize(const void* record, std::span<const FieldSpec> fields) {
@@ -23,15 +26,24 @@ std::size_t PackedSize(const void* record, std::span<const FieldSpec> fields) {
 
 std::size_t PackFields(const void* record, std::span<const FieldSpec> fields, std::uint8_t* out,
                        std::size_t capacity) {
-    if (PackedSize(record, fields) > capacity) return 0;
-    std::size_t pos = 0;
-    for (const FieldSpec& f : fields) {
-        std::size_t n = FieldLength(record, f);
-        PutU16(out + pos, static_cast<std::uint16_t>(n));
-        if (n) std::memcpy(out + pos + 2, FieldPtr(record, f), n);
-        pos += 2 + n;
+    // Each field's length is measured once; the record is written only when it all fits.
+    constexpr std::size_t kMaxFields = 64;
+    std::size_t lengths[kMaxFields];
+    if (fields.size() > kMaxFields) return 0;
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        lengths[i] = FieldLength(record, fields[i]);
+        total += 2 + lengths[i];
     }
-    return pos;
+    if (total > capacity) return 0;
+    std::uint8_t* p = out;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::size_t n = lengths[i];
+        PutU16(p, static_cast<std::uint16_t>(n));
+        if (n) std::memcpy(p + 2, FieldPtr(record, fields[i]), n);
+        p += 2 + n;
+    }
+    return total;
 }
 
 std::size_t UnpackFields(const std::uint8_t* in, std::size_t size, void* record,
@@ -53,10 +65,15 @@ std::size_t UnpackFields(const std::uint8_t* in, std::size_t size, void* record,
 }
 
 void ConvertPictureSlashes(CRelData& contact) {
-    std::string_view text = FieldText(contact.Picture);
-    for (std::size_t pos = 0; pos < text.size();) {
+    char* p = contact.Picture;
+    constexpr FieldSpec kPicture{"Picture", offsetof(CRelData, Picture), sizeof(contact.Picture)};
+    std::size_t size = FieldLength(&contact, kPicture);
+    // Most pictures are empty or plain ASCII paths; the GBK walk is needed only for the rest.
+    if (!std::memchr(p, '\\', size)) return;
+    std::string_view text(p, size);
+    for (std::size_t pos = 0; pos < size;) {
         std::size_t n = GbkCharLength(text, pos);
-        if (n == 1 && contact.Picture[pos] == '\\') contact.Picture[pos] = '/';
+        if (n == 1 && p[pos] == '\\') p[pos] = '/';
         pos += n;
     }
 }

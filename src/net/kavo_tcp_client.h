@@ -74,6 +74,7 @@ public:
     using CTcpClient::LastError;
     using CTcpClient::Port;
     using CTcpClient::Sequence;
+    using CTcpClient::SetConnector;
     using CTcpClient::SetLastError;
     using CTcpClient::SetTimeouts;
     using CTcpClient::Timeouts;

@@ -83,14 +83,25 @@ void CTcpClient::Abort() {
 bool CTcpClient::Connect(const std::string& host, int port) {
     if (fd_ >= 0) CloseConnection();
     if (Aborted() || port <= 0 || port > 65535) return false;
+    int fd = connector_ ? connector_(host, port) : Dial(host, port);
+    if (fd < 0) return false;
+    SetSocket(fd);
+    host_ = host;
+    port_ = port;
+    connected_ = true;
+    lastError_ = 0;
+    return true;
+}
 
+int CTcpClient::Dial(const std::string& host, int port) {
     in_addr addr{};
-    if (!ResolveIPv4(host, addr)) return false;
+    if (!ResolveIPv4(host, addr)) return -1;
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         osError_ = errno;
-        return false;
+        return -1;
     }
+    // The descriptor is published before the wait so that Abort() can shut it down.
     SetSocket(fd);
 
     sockaddr_in sa{};
@@ -116,17 +127,12 @@ bool CTcpClient::Connect(const std::string& host, int port) {
     }
     if (!ok) {
         CloseConnection();
-        return false;
+        return -1;
     }
     fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-
-    host_ = host;
-    port_ = port;
-    connected_ = true;
-    lastError_ = 0;
-    return true;
+    return fd;
 }
 
 int CTcpClient::PollSocket(short events, int timeoutMs) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -70,6 +71,12 @@ public:
     // errno of the last failed socket call, for diagnostics.
     int LastOsError() const { return osError_; }
 
+    // Replaces how Connect() obtains its connected socket: the function returns a connected
+    // stream descriptor that the client then owns, or -1. Lets the fuzz target and tests
+    // hand the client one end of a socket pair; unset, Connect() dials TCP.
+    using Connector = std::function<int(const std::string& host, int port)>;
+    void SetConnector(Connector connector) { connector_ = std::move(connector); }
+
     void SetTimeouts(const CNetTimeouts& t) { timeouts_ = t; }
     const CNetTimeouts& Timeouts() const { return timeouts_; }
 
@@ -87,6 +94,8 @@ private:
     int PollSocket(short events, int timeoutMs);
     bool Aborted() const { return abortGeneration_.load() != operationGeneration_; }
     void SetSocket(int fd);
+    // A connected TCP socket to host:port within the connect time limit, or -1.
+    int Dial(const std::string& host, int port);
 
     std::string host_;
     int port_ = 0;
@@ -95,6 +104,7 @@ private:
     std::atomic<std::uint32_t> sequence_{0};
     int osError_ = 0;
     CNetTimeouts timeouts_;
+    Connector connector_;
 
     // The socket, -1 without one. Written only with fdMutex_ held, so that Abort() from
     // another thread never shuts down a descriptor that was closed and reused meanwhile.
