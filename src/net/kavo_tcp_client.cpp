@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "codecs/md5_checksum.h"
+#include "codecs/xml_document.h"
 #include "net/field_codec.h"
 
 namespace kavo {
@@ -56,6 +57,20 @@ CKavoTcpClient::Lock CKavoTcpClient::Serialize() {
     Lock lock(mutex_);
     BeginOperation();
     return lock;
+}
+
+bool CKavoTcpClient::LoadServerList(const std::string& path) {
+    CXmlDocument doc;
+    if (!doc.LoadFile(path)) return false;
+    doc.Rewind();
+    if (!doc.NextElement() || !doc.NextChildElement("IP")) return false;
+    auto lock = Serialize();
+    // Each slot takes its attribute as it is: a missing one empties the slot rather than
+    // falling back to the built-in host.
+    servers_[0] = doc.ChildAttribute("SvrIP0");
+    servers_[1] = doc.ChildAttribute("SvrIP1");
+    servers_[2] = doc.ChildAttribute("SvrIP2");
+    return true;
 }
 
 void CKavoTcpClient::SetPorts(int loginPort, int servicePort) {
