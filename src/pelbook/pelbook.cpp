@@ -30,8 +30,8 @@ struct Registry {
 };
 
 Registry& TheRegistry() {
-    static Registry* registry = new Registry;  // outlives every caller, even at unload
-    return *registry;
+    static Registry registry;
+    return registry;
 }
 
 struct ContextWords {
