@@ -95,17 +95,19 @@ public:
     CVariant GetCollect(std::string_view column) const { return GetCollect(ColumnIndex(column)); }
     CVariant GetCollect(int index) const;
 
-    // The column indexes of a record's fields, looked up once per result.
-    const std::vector<int>& FieldColumns(std::span<const FieldSpec> fields);
-
     // Copies a column into a GBK field of `width` bytes (cut as SetField cuts); a null
     // or missing column clears the field.
     void ReadField(int index, char* field, std::size_t width) const;
+    // Fills every field of a record from the columns of the same names in the current row
+    // (the names are looked up once per result). A column the result lacks clears its field.
+    void ReadFields(std::span<const FieldSpec> fields, void* record);
 
     static std::string VariantToText(const CVariant& value);
 
 private:
     void Release();
+    int ColumnIndexLocked(std::string_view name) const;
+    void ReadFieldLocked(int index, char* field, std::size_t width) const;
 
     std::shared_ptr<store_detail::Connection> conn_;
     sqlite3_stmt* stmt_ = nullptr;

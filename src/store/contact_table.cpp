@@ -93,11 +93,7 @@ bool RunUpdate(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
 
 }  // namespace
 
-void LoadRecord(CAdoRecord& rs, CRelData& rel) {
-    const std::vector<int>& columns = rs.FieldColumns(kRelFields);
-    for (std::size_t i = 0; i < kRelFieldCount; ++i)
-        rs.ReadField(columns[i], FieldPtr(&rel, kRelFields[i]), kRelFields[i].width);
-}
+void LoadRecord(CAdoRecord& rs, CRelData& rel) { rs.ReadFields(kRelFields, &rel); }
 
 bool SaveRecord(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
     bool found = false;
@@ -132,6 +128,21 @@ int CDataAccess::LoadContacts(std::vector<CRelData>& list, std::string_view grou
                          "order by relname,mobilephone1",
                          {CSqlValue::Gbk(groupName), CSqlValue::Gbk(owner)});
     if (!ran || rs.IsEOF()) return 0;
+    // Room for the whole address book at once: growing a list of 2 KB records step by step
+    // would copy it over and over.
+    CAdoRecord count;
+    bool counted = IsAllGroups(groupName)
+                       ? count.Execute("select count(*) from KAVO_RELATION where UserName=?",
+                                       {CSqlValue::Gbk(owner)})
+                       : count.Execute(
+                             "select count(*) from KAVO_RELATION where GroupName=? AND "
+                             "UserName=?",
+                             {CSqlValue::Gbk(groupName), CSqlValue::Gbk(owner)});
+    if (counted && !count.IsEOF()) {
+        std::int64_t rows = count.GetCollect(0).intVal;
+        if (rows > 0 && rows < 10'000'000)
+            list.reserve(list.size() + static_cast<std::size_t>(rows));
+    }
     while (!rs.IsEOF()) {
         LoadRecord(rs, list.emplace_back());
         if (!rs.MoveNext()) break;
