@@ -13,6 +13,7 @@ constexpr int kIconSize = 40;
 constexpr int kIconTop = 44;
 constexpr int kTextTop = 96;
 constexpr int kTextHeight = 22;
+constexpr int kFooterTop = 138;  // the band behind the button row
 
 QString IconPicture(int icon) {
     switch (icon) {
@@ -121,6 +122,10 @@ QRect CZPMsgDlg::TextRect() const {
 
 void CZPMsgDlg::PaintBody(QPainter& painter, const QRect& body) {
     CZPSkinDialog::PaintBody(painter, body);
+    const QRect footer(body.left(), kFooterTop, body.width(), body.bottom() - kFooterTop + 1);
+    painter.fillRect(footer, QColor(0xe9, 0xf0, 0xf8));
+    painter.fillRect(QRect(footer.left(), footer.top(), footer.width(), 1),
+                     QColor(0xd3, 0xdf, 0xec));
     const QString picture = IconPicture(m_icon);
     if (!picture.isEmpty()) {
         CSkinTheme::Paint(

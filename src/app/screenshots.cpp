@@ -1,0 +1,144 @@
+#include "app/screenshots.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QPixmap>
+#include <QTreeWidgetItem>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "dialogs/message_box.h"
+#include "dialogs/msg_dlg.h"
+#include "skin/busy_indicator.h"
+#include "skin/skin_button.h"
+#include "skin/skin_check_box.h"
+#include "skin/skin_combo_box.h"
+#include "skin/skin_dialog.h"
+#include "skin/skin_edit.h"
+#include "skin/skin_label.h"
+#include "skin/skin_list_ctrl.h"
+#include "skin/skin_menu.h"
+#include "skin/skin_tab_bar.h"
+
+namespace {
+
+bool Save(QWidget& widget, const QDir& dir, const QString& name) {
+    widget.ensurePolished();
+    widget.adjustSize();
+    const QString path = dir.filePath(name + QStringLiteral(".png"));
+    const bool ok = widget.grab().save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+bool SaveMessageBox(const QDir& dir, const QString& name, const QString& text, int icon,
+                    int buttons, bool countdown = false) {
+    CZPMsgDlg box(text, icon, buttons);
+    if (countdown) box.OnSkinButton(CZPMsgDlg::kCodeDeleteForever);
+    box.ensurePolished();
+    const QString path = dir.filePath(name + QStringLiteral(".png"));
+    const bool ok = box.grab().save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+// A window built from every skinned control, to judge the look as a whole.
+bool SaveSkinSample(const QDir& dir) {
+    CZPSkinDialog window;
+    window.resize(460, 330);
+    auto* grid = new QGridLayout(&window);
+    grid->setContentsMargins(16, window.TitleHeight() + 12, 16, 14);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(8);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+
+    grid->addWidget(new CZPSkinLabel(QStringLiteral("用户名"), &window), 0, 0);
+    auto* combo = new CZPSkinComboBox(&window, true);
+    combo->addItems({QStringLiteral("张三"), QStringLiteral("lisi")});
+    grid->addWidget(combo, 0, 1, 1, 2);
+
+    grid->addWidget(new CZPSkinLabel(QStringLiteral("密码"), &window), 1, 0);
+    auto* password = new CZPSkinEdit(&window);
+    password->SetMasked(true);
+    password->setText(QStringLiteral("secret"));
+    grid->addWidget(password, 1, 1, 1, 2);
+
+    auto* remember = new CZPSkinCheckBox(QStringLiteral("记住密码"), &window);
+    remember->setChecked(true);
+    grid->addWidget(remember, 2, 1);
+    grid->addWidget(new CZPSkinCheckBox(QStringLiteral("自动登录"), &window), 2, 2);
+
+    auto* search = new CZPSkinEdit(&window);
+    search->SetCueText(QStringLiteral("---请输入搜索内容---"));
+    grid->addWidget(search, 3, 0, 1, 2);
+    auto* busy = new CZPBusyIndicator(&window);
+    busy->setFixedSize(28, 28);
+    grid->addWidget(busy, 3, 2, Qt::AlignRight);
+
+    // The tabs sit right on the list, as the group tabs of the main window do.
+    auto* listArea = new QVBoxLayout;
+    listArea->setSpacing(0);
+    auto* tabs = new CZPSkinTabBar(&window);
+    tabs->addTab(QStringLiteral("全部"));
+    tabs->addTab(QStringLiteral("同事"));
+    tabs->addTab(QStringLiteral("家人"));
+    listArea->addWidget(tabs);
+
+    auto* list = new CZPSkinListCtrl(&window);
+    list->SetColumns({QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机")},
+                     {90, 110});
+    list->AddRow(
+        {QStringLiteral("张三"), QStringLiteral("010-12345678"), QStringLiteral("13800000001")});
+    list->AddRow({QStringLiteral("李四"), QString(), QStringLiteral("13900000002")});
+    list->AddRow({QStringLiteral("Wang Wu"), QStringLiteral("021-5550000"), QString()});
+    list->setCurrentItem(list->topLevelItem(1));
+    list->setMinimumHeight(90);
+    listArea->addWidget(list);
+    grid->addLayout(listArea, 4, 0, 1, 3);
+
+    auto* login = new CZPSkinButton(QStringLiteral("登录"), 0, &window);
+    login->SetKind(CZPSkinButton::EKind::kPrimary);
+    grid->addWidget(login, 5, 1);
+    grid->addWidget(new CZPSkinButton(QStringLiteral("注册"), 1, &window), 5, 2);
+
+    window.ensurePolished();
+    const QString path = dir.filePath(QStringLiteral("skin_sample.png"));
+    const bool ok = window.grab().save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+
+    CZPSkinMenu menu;
+    menu.addAction(QStringLiteral("储存通讯录"));
+    menu.addAction(QStringLiteral("还原通讯录"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("注册"));
+    menu.addAction(QStringLiteral("退出"));
+    menu.setActiveAction(menu.actions().at(1));
+    return Save(menu, dir, QStringLiteral("skin_menu")) && ok;
+}
+
+}  // namespace
+
+int WriteScreenshots(const QString& dirPath) {
+    QDir dir(dirPath);
+    if (!dir.exists() && !QDir().mkpath(dirPath)) return 1;
+    int failures = 0;
+    auto count = [&failures](bool ok) { failures += ok ? 0 : 1; };
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_success"), QStringLiteral("储存通讯录完成!"),
+                         kMsgIconSuccess, kMsgOk));
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_question"),
+                         QStringLiteral("联系人信息已改变,是否保存?"), kMsgIconQuestion,
+                         kMsgYesNo));
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_notice"),
+                         QStringLiteral("搜索完毕，请在左边列表查看!"), kMsgIconNotice,
+                         kMsgOkCancel));
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_error"),
+                         QStringLiteral("当前用户名已在系统其它进程中被登录使用"), kMsgIconError,
+                         kMsgOk));
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_delete_countdown"),
+                         QStringLiteral("请选择......"), kMsgIconQuestion, kMsgDeleteChoice, true));
+    count(SaveMessageBox(dir, QStringLiteral("msgbox_yes_no_cancel"),
+                         QStringLiteral("是否下载联系人信息?"), kMsgIconQuestion, kMsgYesNoCancel));
+    count(SaveSkinSample(dir));
+    return failures;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "net/kavo_tcp_client.h"
+
+class QApplication;
+
+// The application object: brings the program up, runs the login window and then the main
+// window, each modally, and takes it down again. There is no event loop outside those two
+// windows; Run returns when the main window (or a cancelled login) has closed.
+class CZpSkinLibApp {
+public:
+    explicit CZpSkinLibApp(QApplication& app);
+    virtual ~CZpSkinLibApp();
+
+    CZpSkinLibApp(const CZpSkinLibApp&) = delete;
+    CZpSkinLibApp& operator=(const CZpSkinLibApp&) = delete;
+
+    // The whole run, in this order: the preferences location, the popup-menu look, the main
+    // window object (which reads the server list), the local store, the login window, the
+    // main window (only after a login), and the shutdown. Returns the process exit code.
+    int Run();
+
+    // The one connection to the service; it lives as long as the application object.
+    kavo::CKavoTcpClient& Client() { return m_client; }
+
+    // The server list file beside the program.
+    static QString ConfigPath();
+
+protected:
+    // Files the preferences under the company "Norvane" and the program name.
+    virtual void SetRegistryKey();
+    // Gives every popup menu the skinned look.
+    virtual void InstallMenuLook();
+    // Builds the main window without showing it; building it reads "KAVO.cfg".
+    virtual void BuildMainWindowObject();
+    // Locates the database, migrates it and clears stale LoginState values.
+    virtual void StartStore();
+    // Shows the login window modally; returns its result (kIdOk after a login, kIdCancel).
+    virtual int RunLoginWindow();
+    // Shows the main window modally; the database connection is closed when it returns.
+    virtual void RunMainWindow();
+    // Drops the windows and writes LoginState 0 for the user who was logged in.
+    virtual void TearDown();
+
+    QApplication& m_app;
+    kavo::CKavoTcpClient m_client;
+};

@@ -1,0 +1,127 @@
+#include "app/zp_skin_lib_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/app_settings.h"
+#include "dialogs/message_box.h"
+#include "store/ado_record.h"
+#include "store/app_state.h"
+#include "store/data_access.h"
+#include "store/program_dir.h"
+
+namespace {
+
+// The application with the login and main windows replaced by scripted stand-ins.
+class CScriptedApp : public CZpSkinLibApp {
+public:
+    using CZpSkinLibApp::CZpSkinLibApp;
+
+    std::function<int()> login;
+    bool mainWindowShown = false;
+    QStringList steps;
+
+protected:
+    void StartStore() override {
+        steps << QStringLiteral("store");
+        CZpSkinLibApp::StartStore();
+    }
+    int RunLoginWindow() override {
+        steps << QStringLiteral("login");
+        return login ? login() : CZpSkinLibApp::RunLoginWindow();
+    }
+    void RunMainWindow() override {
+        steps << QStringLiteral("main");
+        mainWindowShown = true;
+        CZpSkinLibApp::RunMainWindow();
+    }
+};
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        kavo::SetProgramDir((dir_.path() + QLatin1Char('/')).toStdString());
+        CZPSettings::SetLocation(dir_.path());
+        kavo::AppState().Reset();
+        CZPMessageScript::Reset();
+        CZPMessageScript::SetHeadless(true);
+    }
+    void TearDown() override {
+        kavo::CloseConnection();
+        kavo::AppState().Reset();
+        kavo::SetProgramDir({});
+        CZPSettings::SetLocation({});
+        CZPMessageScript::Reset();
+    }
+
+    // What a successful online login leaves behind.
+    static int LogInOnline() {
+        kavo::AppState().LoginMode = 2;
+        kavo::AppState().SetCurrentUser("alice", "pw1");
+        kavo::CDataAccess().SaveUser("alice", "pw1", {}, 2);
+        return kIdOk;
+    }
+
+    QTemporaryDir dir_;
+};
+
+}  // namespace
+
+TEST_F(AppTest, StartsTheStoreBeforeTheLoginAndEndsWithoutAMainWindowWhenNobodyLogsIn) {
+    CScriptedApp program(*qApp);
+    EXPECT_EQ(program.Run(), 0);
+    EXPECT_EQ(program.steps, (QStringList{QStringLiteral("store"), QStringLiteral("login")}));
+    EXPECT_FALSE(program.mainWindowShown);
+    EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("Norvane"));
+    EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("KAVO.kavo"))));
+    // Until the login window exists the program says so and ends.
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 1);
+    EXPECT_EQ(CZPMessageScript::Shown()[0].icon, kMsgIconNotice);
+}
+
+TEST_F(AppTest, ALoginThatClosesWithoutLoggingInEndsLikeACancel) {
+    CScriptedApp program(*qApp);
+    program.login = [] { return kIdOk; };  // OK, but LoginMode stayed 0
+    program.Run();
+    EXPECT_FALSE(program.mainWindowShown);
+}
+
+TEST_F(AppTest, ACancelledLoginNeitherShowsTheMainWindowNorWritesLoginState) {
+    CScriptedApp program(*qApp);
+    program.login = [] {
+        kavo::CDataAccess().SaveUser("bob", "pw", {}, 2);  // logged in by another copy
+        return kIdCancel;
+    };
+    program.Run();
+    EXPECT_FALSE(program.mainWindowShown);
+    EXPECT_TRUE(kavo::CDataAccess().IsUserLoggedIn("bob"));
+}
+
+TEST_F(AppTest, EndingAfterAnOnlineLoginWritesLoginStateZero) {
+    CScriptedApp program(*qApp);
+    program.login = [] { return LogInOnline(); };
+    program.Run();
+    EXPECT_TRUE(program.mainWindowShown);
+    kavo::CDataAccess access;
+    EXPECT_FALSE(access.IsUserLoggedIn("alice"));
+    EXPECT_TRUE(access.UserExists("alice"));
+    EXPECT_EQ(access.GetUserPassword("alice"), "pw1");
+}
+
+TEST_F(AppTest, TheServerListIsReadFromTheProgramDirectory) {
+    QFile cfg(dir_.filePath(QStringLiteral("KAVO.cfg")));
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("<KAVO><IP SvrIP0=\"127.0.0.1\" SvrIP1=\"\" SvrIP2=\"\"/></KAVO>");
+    cfg.close();
+    EXPECT_EQ(CZpSkinLibApp::ConfigPath(), dir_.filePath(QStringLiteral("KAVO.cfg")));
+
+    CScriptedApp program(*qApp);
+    program.Run();
+    EXPECT_EQ(program.Client().ServerHost(0), "127.0.0.1");
+    EXPECT_EQ(program.Client().ServerHost(1), "");
+}
