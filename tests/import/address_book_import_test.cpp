@@ -20,7 +20,7 @@ namespace {
 
 std::string BinDir() {
     const char* dir = std::getenv("KAVO_BIN_DIR");
-    return dir ? dir : "";
+    return dir && *dir ? dir : KAVO_BIN_DIR_DEFAULT;
 }
 
 std::string LibraryPath() { return BinDir() + "/" + kPelbookLibraryName; }

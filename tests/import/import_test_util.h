@@ -47,9 +47,10 @@ private:
     std::string path_;
 };
 
+// The fixtures folder: $KAVO_TEST_DATA, else the one this build was configured with.
 inline std::string TestData(const std::string& rel) {
     const char* root = std::getenv("KAVO_TEST_DATA");
-    return std::string(root ? root : "tests/data") + "/" + rel;
+    return std::string(root && *root ? root : KAVO_TEST_DATA_DIR) + "/" + rel;
 }
 
 }  // namespace kavo::test
