@@ -47,7 +47,7 @@ bool SaveSkinSample(const QDir& dir) {
     CZPSkinDialog window;
     window.resize(460, 330);
     auto* grid = new QGridLayout(&window);
-    grid->setContentsMargins(16, window.TitleHeight() + 12, 16, 14);
+    grid->setContentsMargins(15, 12, 15, 13);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(8);
     grid->setColumnStretch(1, 1);

@@ -21,11 +21,18 @@ CZPSkinDialog::CZPSkinDialog(QWidget* parent) : QDialog(parent) {
     m_minimiseBox->SetPicture(QStringLiteral("minimise"), QSize(16, 16));
     m_minimiseBox->setToolTip(QStringLiteral("最小化"));
 
+    m_maximiseBox = new CZPSkinButton(QString(), m_maximiseCode, this);
+    m_maximiseBox->SetKind(CZPSkinButton::EKind::kCaption);
+    m_maximiseBox->SetPicture(QStringLiteral("maximise"), QSize(16, 16));
+    m_maximiseBox->setToolTip(QStringLiteral("最大化"));
+    m_maximiseBox->hide();
+
     m_closeBox = new CZPSkinButton(QString(), m_closeCode, this);
     m_closeBox->SetKind(CZPSkinButton::EKind::kClose);
     m_closeBox->SetPicture(QStringLiteral("close"), QSize(16, 16));
     m_closeBox->setToolTip(QStringLiteral("关闭"));
 
+    setContentsMargins(1, m_titleHeight, 1, 1);
     PlaceCaptionBoxes();
 }
 
@@ -36,8 +43,14 @@ void CZPSkinDialog::SetCaptionCodes(int minimiseCode, int closeCode) {
     m_closeBox->SetCode(closeCode);
 }
 
+void CZPSkinDialog::SetMaximiseCode(int code) {
+    m_maximiseCode = code;
+    m_maximiseBox->SetCode(code);
+}
+
 void CZPSkinDialog::SetTitleHeight(int height) {
     m_titleHeight = qMax(0, height);
+    setContentsMargins(1, qMax(1, m_titleHeight), 1, 1);
     PlaceCaptionBoxes();
     update();
 }
@@ -45,6 +58,19 @@ void CZPSkinDialog::SetTitleHeight(int height) {
 void CZPSkinDialog::SetMinimiseBoxVisible(bool visible) {
     m_minimiseBox->setVisible(visible);
     PlaceCaptionBoxes();
+}
+
+void CZPSkinDialog::SetMaximiseBoxVisible(bool visible) {
+    m_maximiseBox->setVisible(visible);
+    PlaceCaptionBoxes();
+}
+
+void CZPSkinDialog::ToggleMaximised() {
+    if (isMaximized()) {
+        showNormal();
+    } else {
+        showMaximized();
+    }
 }
 
 QRect CZPSkinDialog::BodyRect() const {
@@ -68,6 +94,8 @@ void CZPSkinDialog::OnSkinButton(int code) {
         reject();
     } else if (code == m_minimiseCode) {
         showMinimized();
+    } else if (code == m_maximiseCode) {
+        ToggleMaximised();
     }
 }
 
@@ -94,8 +122,9 @@ void CZPSkinDialog::paintEvent(QPaintEvent*) {
         CSkinTheme::Paint(painter, iconRect, QStringLiteral("app"));
 
         int right = width() - 4;
-        if (m_closeBox->isVisible()) right = m_closeBox->x();
-        if (m_minimiseBox->isVisible()) right = m_minimiseBox->x();
+        for (const CZPSkinButton* box : {m_closeBox, m_maximiseBox, m_minimiseBox}) {
+            if (!box->isHidden()) right = qMin(right, box->x());
+        }
         const QRect textRect(iconRect.right() + 6, 0, right - iconRect.right() - 10, m_titleHeight);
         painter.setPen(CSkinTheme::Color(ESkinColor::kTitleText));
         painter.setFont(CSkinTheme::UiFont(12, true));
@@ -113,12 +142,25 @@ void CZPSkinDialog::resizeEvent(QResizeEvent* event) {
     PlaceCaptionBoxes();
 }
 
+void CZPSkinDialog::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        const bool maximised = isMaximized();
+        m_maximiseBox->SetPicture(
+            maximised ? QStringLiteral("restore") : QStringLiteral("maximise"), QSize(16, 16));
+        m_maximiseBox->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
+    }
+    QDialog::changeEvent(event);
+}
+
 void CZPSkinDialog::PlaceCaptionBoxes() {
+    // From the right: close, maximise, minimise; a hidden box leaves no gap.
     const int height = m_titleHeight > 0 ? m_titleHeight - 1 : kDefaultTitleHeight - 1;
-    int x = width() - 1 - kBoxWidth;
-    m_closeBox->setGeometry(x, 1, kBoxWidth, height);
-    x -= kBoxWidth;
-    m_minimiseBox->setGeometry(x, 1, kBoxWidth, height);
+    int x = width() - 1;
+    for (CZPSkinButton* box : {m_closeBox, m_maximiseBox, m_minimiseBox}) {
+        if (box->isHidden()) continue;
+        x -= kBoxWidth;
+        box->setGeometry(x, 1, kBoxWidth, height);
+    }
 }
 
 void CZPSkinDialog::mousePressEvent(QMouseEvent* event) {

@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "skin/busy_indicator.h"
+#include "skin/notice_line.h"
 #include "skin/skin_button.h"
 #include "skin/skin_list_ctrl.h"
 #include "skin/skin_theme.h"
@@ -86,4 +87,30 @@ TEST(BusyIndicator, TurnsOnlyWhileShown) {
     EXPECT_EQ(busy.Step(), 0);  // a full turn comes back to the start
     busy.hide();
     EXPECT_FALSE(busy.IsRunning());
+}
+
+TEST(NoticeLine, ScrollsLeftAndAsksForTheNextTextOnceGone) {
+    CZPNoticeLine line;
+    line.resize(100, 20);
+    line.SetText(QStringLiteral("欢迎使用Tavrin-手机管家软件"));
+    EXPECT_EQ(line.Offset(), 100);
+    int asked = 0;
+    QObject::connect(&line, &CZPNoticeLine::needNextText, [&] {
+        ++asked;
+        line.SetText(QStringLiteral("您当前处于离线登录状态!"));
+    });
+    line.Step();
+    EXPECT_EQ(line.Offset(), 99);
+
+    const int travel = 100 + line.fontMetrics().horizontalAdvance(line.Text());
+    for (int i = 1; i < travel; ++i) line.Step();
+    EXPECT_EQ(asked, 0);  // the last pixel of the text is still on the line
+    line.Step();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(line.Text(), QStringLiteral("您当前处于离线登录状态!"));
+    EXPECT_EQ(line.Offset(), 100);
+
+    EXPECT_FALSE(line.IsRunning());
+    line.show();
+    EXPECT_TRUE(line.IsRunning());
 }

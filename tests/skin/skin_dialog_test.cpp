@@ -132,3 +132,27 @@ TEST(SkinButton, ASinkMayDestroyTheButtonsWindow) {
     button->click();  // must not touch the deleted button or window afterwards
     EXPECT_TRUE(guard.isNull());
 }
+
+TEST(SkinDialog, LayoutsStayBelowTheTitleBar) {
+    CZPSkinDialog window;
+    window.resize(300, 200);
+    EXPECT_EQ(window.contentsRect().top(), window.TitleHeight());
+    window.SetTitleHeight(54);
+    EXPECT_EQ(window.contentsRect().top(), 54);
+    EXPECT_EQ(window.BodyRect().top(), 54);
+}
+
+TEST(SkinDialog, TheMaximiseBoxTogglesAndSitsBetweenTheOthers) {
+    CRecordingDialog window;
+    window.resize(500, 300);
+    window.SetMaximiseBoxVisible(true);
+    window.show();
+    EXPECT_LT(window.MinimiseBox()->x(), window.MaximiseBox()->x());
+    EXPECT_LT(window.MaximiseBox()->x(), window.CloseBox()->x());
+
+    window.MaximiseBox()->click();
+    EXPECT_TRUE(window.isMaximized());
+    EXPECT_EQ(window.codes.last(), CZPSkinDialog::kDefaultMaximiseCode);
+    window.MaximiseBox()->click();
+    EXPECT_FALSE(window.isMaximized());
+}
