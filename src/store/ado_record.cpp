@@ -452,7 +452,9 @@ void CAdoRecord::ReadFieldLocked(int index, char* field, std::size_t width) cons
     const unsigned char* p = sqlite3_column_text(stmt_, index);
     std::string_view text(reinterpret_cast<const char*>(p),
                           p ? sqlite3_column_bytes(stmt_, index) : 0);
-    if (IsAscii(text))
+    if (text.empty())
+        std::memset(field, 0, width);
+    else if (IsAscii(text))
         SetField(field, width, text);
     else
         SetField(field, width, Utf8ToGbk(text));

@@ -13,12 +13,12 @@ CAppState& AppState() {
 
 void CAppState::SetCurrentUser(std::string_view name, std::string_view password) {
     CurrentUser.Clear();
-    SetField(CurrentUser.UserName, name);
+    if (!name.empty()) SetField(CurrentUser.UserName, name);
     // The password may fill all 20 bytes of its field; a shorter one ends at a NUL.
     std::size_t nul = password.find('\0');
     if (nul != std::string_view::npos) password = password.substr(0, nul);
     std::string_view kept = GbkPrefix(password, sizeof CurrentUser.UserPwd);
-    std::memcpy(CurrentUser.UserPwd, kept.data(), kept.size());
+    if (!kept.empty()) std::memcpy(CurrentUser.UserPwd, kept.data(), kept.size());
 }
 
 void CAppState::ClearLoginLists() {

@@ -35,7 +35,7 @@ void SetPasswordField(char (&field)[20], std::string_view password) {
     std::size_t nul = password.find('\0');
     if (nul != std::string_view::npos) password = password.substr(0, nul);
     std::string_view kept = GbkPrefix(password, sizeof field);
-    std::memcpy(field, kept.data(), kept.size());
+    if (!kept.empty()) std::memcpy(field, kept.data(), kept.size());
 }
 
 std::string ColumnGbk(CAdoRecord& rs, std::string_view column) {
@@ -61,10 +61,10 @@ bool WriteUser(CAdoRecord& rs, const CUserData& user, bool mayInsert) {
 
 CUserData MakeUser(std::string_view name, std::string_view password, std::string_view email,
                    int loginState) {
-    CUserData user;
-    SetField(user.UserName, name);
+    CUserData user;  // zero-filled: an absent text stays empty
+    if (!name.empty()) SetField(user.UserName, name);
     SetPasswordField(user.UserPwd, password);
-    SetField(user.UserEmail, email);
+    if (!email.empty()) SetField(user.UserEmail, email);
     user.LoginState = loginState;
     return user;
 }

@@ -16,6 +16,10 @@ std::string SelfName() {
     return std::filesystem::read_symlink("/proc/self/exe").filename().string();
 }
 
+// A name no process has: start-up then runs as the only copy, even while other copies of
+// these tests run beside us.
+const std::vector<std::string> kAlone{"no-such-program-here"};
+
 class StartupTest : public StoreTest {};
 
 TEST_F(StartupTest, AMissingFileIsCreatedEmpty) {
@@ -39,7 +43,7 @@ TEST_F(StartupTest, AnOlderFileGetsLoginStateOnceAndKeepsItsRows) {
         "insert into KAVO_USER values('old','(null)','o@x','2020-01-01 00:00:00');"
         "create table KAVO_RELATION(UserName text, RelName text, MobilePhone1 text, QQ text);"
         "insert into KAVO_RELATION values('old','Friend','1','42');");
-    ASSERT_TRUE(StartLocalStore({SelfName()}));
+    ASSERT_TRUE(StartLocalStore(kAlone));
     EXPECT_EQ(RawQuery("select LoginState from KAVO_USER"), "0");
     // A second start fails the migration harmlessly.
     CloseConnection();
@@ -81,9 +85,9 @@ TEST_F(StartupTest, OnlyTheOnlyRunningCopyClearsStaleLogins) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 
-    // Alone again: a login left by a copy that died is cleared.
+    // Alone: a login left by a copy that died is cleared.
     CloseConnection();
-    ASSERT_TRUE(StartLocalStore({SelfName()}));
+    ASSERT_TRUE(StartLocalStore(kAlone));
     EXPECT_FALSE(da.IsUserLoggedIn("busy"));
 }
 

@@ -31,6 +31,9 @@ TEST_F(UserTableTest, EmptyPasswordIsTheNullWordInAnyLetterCase) {
     EXPECT_EQ(da.GetUserPassword("upper"), "");
     EXPECT_EQ(da.GetUserPassword("mixed"), "");
     EXPECT_EQ(da.GetUserPassword("nobody"), "");
+    // A text that does not decipher gives no password rather than garbage.
+    RawExec("insert into KAVO_USER(UserName,UserPwd,LoginState) values('bad','not*base64!',0)");
+    EXPECT_EQ(da.GetUserPassword("bad"), "");
 }
 
 TEST_F(UserTableTest, PasswordsUpToTwentyBytesRoundTrip) {
