@@ -75,7 +75,8 @@ CREATE TABLE IF NOT EXISTS members(
 std::string_view ColumnBlob(sqlite3_stmt* s, int col) {
     const void* p = sqlite3_column_blob(s, col);
     int n = sqlite3_column_bytes(s, col);
-    if (p == nullptr || n <= 0) return {};
+    // Never a view with a null pointer: memcpy from one is undefined even for 0 bytes.
+    if (p == nullptr || n <= 0) return std::string_view("", 0);
     return {static_cast<const char*>(p), static_cast<std::size_t>(n)};
 }
 
