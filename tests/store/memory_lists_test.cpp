@@ -28,6 +28,20 @@ TEST_F(MemoryListsTest, AccountNamesAreUniqueWithoutLetterCase) {
     EXPECT_TRUE(AppState().AccountList.empty());
 }
 
+TEST_F(MemoryListsTest, ChineseNamesDifferingInASecondByteAreDifferentNames) {
+    // Two characters of one lead byte whose second bytes are "A" and "a".
+    const std::string upper = "\x81\x41", lower = "\x81\x61";
+    ASSERT_EQ(GbkToUtf8(upper).find('?'), std::string::npos);
+    ASSERT_EQ(GbkToUtf8(lower).find('?'), std::string::npos);
+    CDataAccess da;
+    ASSERT_TRUE(da.AddAccount(Account(upper, "1")));
+    EXPECT_TRUE(da.AddAccount(Account(lower, "2")));
+    EXPECT_TRUE(da.AddAccount(Account("x" + upper, "3")));
+    EXPECT_FALSE(da.AddAccount(Account("X" + upper, "4")));
+    EXPECT_EQ(CDataAccess::FindGroup({"", upper}, lower), -1);
+    EXPECT_EQ(CDataAccess::FindGroup({"", "Ab" + upper}, "aB" + upper), 1);
+}
+
 TEST_F(MemoryListsTest, PutAccountReplacesByIdOrAppends) {
     CDataAccess da;
     ASSERT_TRUE(da.AddAccount(Account("A", "id1")));
