@@ -92,31 +92,37 @@ std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t max
     line = ExaminedPart(line);
     std::vector<std::string> values;
     if (maxValues == 0 || line.empty()) return values;
-    const bool quoted = line.front() == '"';
+    if (line.front() != '"') {
+        // Every ',' ends a value; the end of the line ends the last one unless a ',' just
+        // did.
+        std::size_t start = 0;
+        for (;;) {
+            std::size_t comma = line.find(',', start);
+            if (comma == std::string_view::npos) {
+                values.emplace_back(line.substr(start));
+                return values;
+            }
+            values.emplace_back(line.substr(start, comma - start));
+            if (values.size() >= maxValues || comma + 1 == line.size()) return values;
+            start = comma + 1;
+        }
+    }
     std::string current;
     int quotes = 0;
     bool endedByComma = false;
     for (char c : line) {
         endedByComma = false;
-        if (!quoted) {
-            if (c == ',') {
-                values.push_back(std::move(current));
-                current.clear();
-                endedByComma = true;
-            } else {
-                current += c;
-            }
-        } else if (c == '"') {
+        if (c == '"') {
             if (++quotes == 3) return values;
         } else if (c == ',' && quotes >= 2) {
             values.push_back(std::move(current));
             current.clear();
             quotes = 0;
             endedByComma = true;
+            if (values.size() >= maxValues) return values;
         } else {
             current += c;
         }
-        if (values.size() >= maxValues) return values;
     }
     if (!endedByComma) values.push_back(std::move(current));
     return values;
