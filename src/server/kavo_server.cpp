@@ -143,7 +143,14 @@ void CKavoServer::Run() {
             sockaddr_in peer{};
             socklen_t len = sizeof(peer);
             int fd = accept4(fds[i].fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-            if (fd < 0) continue;  // the peer gave up already, or we are out of descriptors
+            if (fd < 0) {
+                // Out of descriptors: the pending connection stays in the queue and poll
+                // would report it at once again, so give the other connections time to end.
+                if (errno == EMFILE || errno == ENFILE) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                }
+                continue;
+            }
             std::string peerText = AddressText(peer, true);
             sockaddr_in local{};
             len = sizeof(local);

@@ -96,6 +96,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--public-host") {
             if (!value(&text)) return 2;
             config.serviceHost = text;
+            if (config.serviceHost.size() > 255) {
+                std::fprintf(stderr, "kavo-server: --public-host is longer than 255 bytes\n");
+                return 2;
+            }
         } else if (arg == "--db") {
             if (!value(&text)) return 2;
             dbPath = text;
@@ -151,11 +155,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kavo-server: %s\n", error.c_str());
             return 1;
         }
-        std::printf("Demo user ready: name \"%s\", password \"%s\". Log in through %s port %d.\n",
-                    kavo::kDemoUser, kavo::kDemoPassword, listen.address.c_str(), listen.loginPort);
-        std::fflush(stdout);
     }
-    if (seedOnly) return 0;
+    auto demoLine = [&](int loginPort) {
+        if (!seed) return;
+        std::printf("Demo user ready: name \"%s\", password \"%s\". Log in through %s port %d.\n",
+                    kavo::kDemoUser, kavo::kDemoPassword, listen.address.c_str(), loginPort);
+        std::fflush(stdout);
+    };
+    if (seedOnly) {
+        demoLine(listen.loginPort);
+        return 0;
+    }
 
     kavo::CRequestHandler handler(db, config);
     kavo::CKavoServer server(handler, listen);
@@ -170,6 +180,7 @@ int main(int argc, char** argv) {
         if (sig != 0) server.Stop();
     });
 
+    demoLine(server.LoginPort());
     std::printf("kavo-server listening login=%s:%d service=%s:%d\n", listen.address.c_str(),
                 server.LoginPort(), listen.address.c_str(), server.ServicePort());
     std::fflush(stdout);
