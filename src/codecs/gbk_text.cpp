@@ -112,7 +112,7 @@ void SetField(char* field, std::size_t width, std::string_view text) {
     std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
     std::string_view kept = GbkPrefix(text, width - 1);
-    std::memcpy(field, kept.data(), kept.size());
+    if (!kept.empty()) std::memcpy(field, kept.data(), kept.size());
 }
 
 std::string_view FieldText(const char* field, std::size_t width) {
@@ -138,12 +138,20 @@ std::string_view TrimSpace(std::string_view text) {
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
+    // Character by character: the trail byte of a double-byte character is compared as it
+    // is, even where it looks like an ASCII letter.
+    for (std::size_t i = 0; i < a.size();) {
+        std::size_t n = GbkCharLength(a, i);
+        if (n == 2) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+        } else {
+            unsigned char x = static_cast<unsigned char>(a[i]);
+            unsigned char y = static_cast<unsigned char>(b[i]);
+            if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+            if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+            if (x != y) return false;
+        }
+        i += n;
     }
     return true;
 }

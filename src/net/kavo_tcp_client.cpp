@@ -433,10 +433,18 @@ bool CKavoTcpClient::UploadContacts(std::deque<CRelData>& list, int mode) {
 }
 
 std::uint32_t CKavoTcpClient::ContactCount() {
+    std::uint32_t count = 0;
+    ContactCount(count);
+    return count;
+}
+
+bool CKavoTcpClient::ContactCount(std::uint32_t& count) {
     auto lock = Serialize();
     std::int32_t total = 0;
-    if (!CountRequest(Cmd::ContactCount, total)) return 0;
-    return static_cast<std::uint32_t>(total);
+    count = 0;
+    if (!CountRequest(Cmd::ContactCount, total)) return false;
+    count = static_cast<std::uint32_t>(total);
+    return true;
 }
 
 bool CKavoTcpClient::DownloadContacts(int remaining, std::vector<CRelData>& out) {

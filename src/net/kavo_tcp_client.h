@@ -108,6 +108,8 @@ public:
     bool UploadContacts(std::deque<CRelData>& list, int mode);
     // The number of contacts stored on the server; 0 on failure.
     std::uint32_t ContactCount();
+    // The same, telling a failure apart from an empty address book on the server.
+    bool ContactCount(std::uint32_t& count);
     // One batch of stored contacts appended to `out` (possibly none); true without sending
     // when remaining <= 0. When no reply arrives, the message hook receives the text.
     bool DownloadContacts(int remaining, std::vector<CRelData>& out);

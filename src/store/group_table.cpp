@@ -3,7 +3,7 @@
 #include "store/app_state.h"
 #include "store/batch_scope.h"
 #include "store/data_access.h"
-#include "store/text_compare.h"
+#include "codecs/gbk_text.h"
 
 namespace kavo {
 namespace {
@@ -76,7 +76,7 @@ bool CDataAccess::DeleteGroup(std::string_view groupName, bool withContacts) {
 int CDataAccess::FindGroup(const std::vector<std::string>& groups, std::string_view groupName) {
     if (groupName.empty() || groupName == AllGroupsName() || TrimSpace(groupName).empty()) return 0;
     for (std::size_t i = 0; i < groups.size(); ++i)
-        if (EqualsNoCaseGbk(groups[i], groupName)) return static_cast<int>(i);
+        if (EqualsNoCase(groups[i], groupName)) return static_cast<int>(i);
     return -1;
 }
 

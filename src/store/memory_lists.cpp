@@ -5,7 +5,7 @@
 #include "codecs/gbk_text.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
-#include "store/text_compare.h"
+#include "codecs/gbk_text.h"
 
 namespace kavo {
 namespace {
@@ -19,7 +19,7 @@ auto FindFirst(List& list, Match match) {
 
 auto NameIs(std::string_view accountName) {
     return [accountName](const CAccountData& a) {
-        return EqualsNoCaseGbk(FieldText(a.AccountName), accountName);
+        return EqualsNoCase(FieldText(a.AccountName), accountName);
     };
 }
 
@@ -58,7 +58,7 @@ bool DeleteAccount(std::vector<CAccountData>& list, std::string_view accountName
 bool PutAccount(std::vector<CAccountData>& list, const CAccountData& account) {
     std::string_view id = FieldText(account.AccountID);
     auto it = FindFirst(
-        list, [id](const CAccountData& a) { return EqualsNoCaseGbk(FieldText(a.AccountID), id); });
+        list, [id](const CAccountData& a) { return EqualsNoCase(FieldText(a.AccountID), id); });
     if (it == list.end())
         list.push_back(account);
     else

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "store/text_compare.h"
+#include "codecs/gbk_text.h"
 
 namespace kavo {
 namespace {
@@ -82,7 +82,7 @@ int CountProcesses(const std::vector<std::string>& names) {
         std::string name = ProcessName(pid);
         if (name.empty()) continue;  // ended while we looked
         for (const std::string& wanted : names) {
-            if (EqualsNoCaseGbk(name, wanted)) {
+            if (EqualsNoCase(name, wanted)) {
                 ++count;
                 break;
             }

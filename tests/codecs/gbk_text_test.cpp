@@ -62,4 +62,8 @@ TEST(GbkText, TrimAndCaseInsensitiveCompare) {
     EXPECT_TRUE(EqualsNoCase("(NULL)", "(null)"));
     EXPECT_FALSE(EqualsNoCase("abc", "abd"));
     EXPECT_FALSE(EqualsNoCase(kZhangSan, "\xD5\xC5\xC8\xDD"));
+    // "\xB0\x41" and "\xB0\x61" are two different characters whose trail bytes happen to
+    // be the letters A and a.
+    EXPECT_FALSE(EqualsNoCase("\xB0\x41", "\xB0\x61"));
+    EXPECT_TRUE(EqualsNoCase("x\xB0\x41Y", "X\xB0\x41y"));
 }
