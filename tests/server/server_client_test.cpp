@@ -1,6 +1,7 @@
 // The real client library against the real kavo-server on loopback.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <deque>
 #include <string>
@@ -322,7 +323,9 @@ TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
         ASSERT_TRUE(Upload(c, {Contact(1), Contact(2), Contact(3)}, 1));
     }
     std::string db = server.dbPath();
+    kill(server.pid(), SIGINT);
     EXPECT_EQ(server.Stop(), 0);
+    EXPECT_NE(server.ReadLog().find("kavo-server: stopped"), std::string::npos);
     ASSERT_TRUE(server.Start({}, db)) << server.error();
     {
         CKavoTcpClient c;
