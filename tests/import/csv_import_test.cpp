@@ -33,9 +33,13 @@ ImportError ReadFails(std::string_view gbk) {
 std::string Header(std::vector<std::string> labels, int n) {
     std::string h;
     for (int i = 0; i < n; ++i) {
-        if (i) h += ',';
-        h += i < static_cast<int>(labels.size()) ? labels[static_cast<std::size_t>(i)]
-                                                 : "x" + std::to_string(i);
+        if (i) h.push_back(',');
+        if (i < static_cast<int>(labels.size())) {
+            h.append(labels[static_cast<std::size_t>(i)]);
+        } else {
+            h.push_back('x');
+            h.append(std::to_string(i));
+        }
     }
     return h;
 }
@@ -85,7 +89,9 @@ TEST(CsvSlots, ALabelIsNotFoundAcrossCharacterBoundaries) {
     // text, shifted by one byte; that is no "姓名".
     std::string straddle = std::string("\xB0") + "\xD0\xD5\xC3\xFB" + "\xB0";
     CCsvContactReader reader;
-    ASSERT_TRUE(reader.SetHeader("a" + straddle.substr(1, 4) + "," + straddle + "\xA1", nullptr));
+    std::string header = "a";
+    header.append(straddle.substr(1, 4)).append(",").append(straddle).append("\xA1");
+    ASSERT_TRUE(reader.SetHeader(header, nullptr));
     EXPECT_EQ(reader.SlotColumn(0), 0);   // aligned in the first column
     EXPECT_EQ(reader.SlotColumn(19), 1);  // misaligned in the second: unknown
 }
