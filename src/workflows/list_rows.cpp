@@ -31,9 +31,8 @@ bool Matches(std::string_view column, const std::string& needle, bool exact) {
 CListRow ContactRow(const CRelData& rel) {
     CListRow row;
     row.name = FieldUtf8(rel.RelName);
-    for (const char* phone : {rel.MobilePhone1, rel.MobilePhone2, rel.MobilePhone3,
-                              rel.HomePhone, rel.OfficePhone1, rel.OfficePhone2,
-                              rel.OfficePhone3}) {
+    for (const char* phone : {rel.MobilePhone1, rel.MobilePhone2, rel.MobilePhone3, rel.HomePhone,
+                              rel.OfficePhone1, rel.OfficePhone2, rel.OfficePhone3}) {
         std::string_view text = TrimBlanks(FieldText(phone, sizeof(rel.MobilePhone1)));
         if (!text.empty()) {
             row.phone = GbkToUtf8(text);
@@ -94,8 +93,7 @@ int FindNextRow(const std::vector<CListRow>& rows, int selected, std::string_vie
     int start = (selected < 0 || selected >= n) ? 0 : selected + 1;
     for (int i = 0; i < n; ++i) {
         int r = (start + i) % n;
-        if (Matches(rows[r].name, needle, exact) || Matches(rows[r].phone, needle, false))
-            return r;
+        if (Matches(rows[r].name, needle, exact) || Matches(rows[r].phone, needle, false)) return r;
     }
     return -1;
 }

@@ -13,9 +13,9 @@
 namespace kavo {
 
 struct CListRow {
-    std::string name;     // column 0
-    std::string phone;    // column 1
-    std::string mobile1;  // column 2 (hidden): with the name, the key of a contact row
+    std::string name;        // column 0
+    std::string phone;       // column 1
+    std::string mobile1;     // column 2 (hidden): with the name, the key of a contact row
     std::uint32_t data = 0;  // the SMS id of an SMS row
 };
 
@@ -40,7 +40,6 @@ int GatherRows(std::vector<CListRow>& rows, std::string_view text, bool exact);
 // Next search: from the row after `selected` down to the end, then from the top down to
 // `selected` itself, the first row whose column 0 contains `text` (equals it, when exact)
 // or whose column 1 contains it. Returns its index, or -1.
-int FindNextRow(const std::vector<CListRow>& rows, int selected, std::string_view text,
-                bool exact);
+int FindNextRow(const std::vector<CListRow>& rows, int selected, std::string_view text, bool exact);
 
 }  // namespace kavo

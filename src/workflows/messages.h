@@ -34,6 +34,8 @@ inline constexpr const char* kEnterContactName = "请输入联系人姓名！";
 inline constexpr const char* kEnterMobile1 = "请输入手机号码1！";
 inline constexpr const char* kContactExists = "该联系人姓名已存在!";
 inline constexpr const char* kDeleteContactFailed = "删除联系人失败，请重启软件再试!";
+// Our own: the store refused a write the checks allowed (a full disk, a locked file).
+inline constexpr const char* kStoreWriteFailed = "保存联系人失败，请检查磁盘后再试!";
 inline constexpr const char* kContactSaved = "联系人保存成功!";
 inline constexpr const char* kAddContactFailed = "添加联系人失败，请重启软件再试!";
 inline constexpr const char* kEnterAccountName = "请输入账号名称!";

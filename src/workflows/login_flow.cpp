@@ -1,0 +1,101 @@
+#include "workflows/login_flow.h"
+
+#include "codecs/gbk_text.h"
+#include "net/result_codes.h"
+#include "store/app_state.h"
+#include "store/data_access.h"
+#include "workflows/messages.h"
+#include "workflows/session.h"
+
+namespace kavo {
+namespace {
+
+// The login window removes spaces only, not other white space.
+std::string StripBlanks(std::string_view s) {
+    std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
+}
+
+void BecomeCurrentUser(const CLoginForm& form, int mode) {
+    CAppState& state = AppState();
+    state.SetCurrentUser(form.user, form.password);
+    state.LoginMode = mode;
+    CDataAccess().LoadGroups(state.GroupNames);
+}
+
+}  // namespace
+
+LoginCheck CheckLoginForm(CLoginForm& form) {
+    form.user = StripBlanks(form.user);
+    if (form.user.empty()) return LoginCheck::kEmptyName;
+    form.password = StripBlanks(form.password);
+    if (form.password.empty()) return LoginCheck::kEmptyPassword;
+    if (CDataAccess().IsUserLoggedIn(form.user)) return LoginCheck::kLoggedInElsewhere;
+    return LoginCheck::kOk;
+}
+
+const char* LoginCheckMessage(LoginCheck check) {
+    switch (check) {
+        case LoginCheck::kEmptyName:
+            return msg::kEnterUserName;
+        case LoginCheck::kEmptyPassword:
+            return msg::kEnterPassword;
+        case LoginCheck::kLoggedInElsewhere:
+            return msg::kUserLoggedInElsewhere;
+        case LoginCheck::kOk:
+            break;
+    }
+    return "";
+}
+
+void ReleaseCurrentUser() {
+    std::string_view name = AppState().CurrentUserName();
+    if (!name.empty()) CDataAccess().SetLoginState(name, 0);
+}
+
+bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
+                    const std::atomic<bool>& cancelled) {
+    client.Close();
+    if (!ConnectLoginServer(client) || cancelled) return false;
+    if (registration) return client.Register(form.user, form.password, form.email);
+    if (!client.Login(form.user, form.password)) return false;
+
+    CAppState& state = AppState();
+    state.ClearLoginLists();
+    state.NoticeList = client.LoginNotices();
+    // Best effort: a failed download leaves its list as far as it got.
+    if (!cancelled) RefreshServerStats(client);
+    if (!cancelled) client.DownloadSms(state.SmsList);
+    if (!cancelled) client.DownloadAccounts(state.AccountList);
+    if (!cancelled) client.DownloadHistory(state.HistoryEntries);
+    return true;
+}
+
+void ApplyLoginSuccess(const CLoginForm& form, bool registration) {
+    if (registration) {
+        CDataAccess().SaveUser(form.user, form.password, form.email, 0);
+        return;
+    }
+    CAppState& state = AppState();
+    state.SetCurrentUser(form.user, form.password);
+    state.LoginMode = 2;
+    CDataAccess().SaveUser(form.user, form.password, {}, 2);
+    CDataAccess().LoadGroups(state.GroupNames);
+}
+
+CLoginFailure DescribeLoginFailure(int lastError, const CLoginForm& form, bool registration) {
+    CLoginFailure failure;
+    failure.message = ResultMessage(lastError);
+    if (!registration) {
+        CDataAccess store;
+        failure.offlineOffered =
+            store.UserExists(form.user) && store.GetUserPassword(form.user) == form.password;
+    }
+    if (failure.offlineOffered) failure.message += msg::kAskOfflineLogin;
+    return failure;
+}
+
+void ApplyOfflineLogin(const CLoginForm& form) { BecomeCurrentUser(form, 1); }
+
+}  // namespace kavo
