@@ -557,10 +557,23 @@ std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
     std::size_t i = 0;
     while (i < lines.size()) {
         std::string logical(lines[i++]);
+        // Whether the line is quoted-printable is known once its name and parameters are
+        // complete; each byte is looked at once, however many lines fold together.
+        int quotedPrintable = -1;
+        std::size_t scanned = 0;
+        auto isQuotedPrintable = [&] {
+            if (quotedPrintable < 0) {
+                std::size_t colon = logical.find(':', scanned);
+                scanned = logical.size();
+                if (colon == std::string::npos) return false;
+                quotedPrintable = IsQuotedPrintableLine(logical) ? 1 : 0;
+            }
+            return quotedPrintable == 1;
+        };
         for (;;) {
             // A quoted-printable value that ends in '=' goes on, unchanged, on the next line.
             if (i < lines.size() && !logical.empty() && logical.back() == '=' &&
-                IsQuotedPrintableLine(logical)) {
+                isQuotedPrintable()) {
                 logical.pop_back();
                 logical += lines[i++];
                 continue;
