@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QGridLayout>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QTreeWidgetItem>
 #include <QVBoxLayout>
@@ -19,6 +21,7 @@
 #include "skin/skin_list_ctrl.h"
 #include "skin/skin_menu.h"
 #include "skin/skin_tab_bar.h"
+#include "skin/skin_theme.h"
 
 namespace {
 
@@ -117,6 +120,37 @@ bool SaveSkinSample(const QDir& dir) {
     return Save(menu, dir, QStringLiteral("skin_menu")) && ok;
 }
 
+// Every picture of the skin, at the size the windows use and at twice that, on the title
+// bar colour and on white.
+bool SaveSkinPictures(const QDir& dir) {
+    const QStringList names = {
+        QStringLiteral("app"),          QStringLiteral("tray"),       QStringLiteral("msg_success"),
+        QStringLiteral("msg_question"), QStringLiteral("msg_notice"), QStringLiteral("msg_error"),
+        QStringLiteral("minimise"),     QStringLiteral("maximise"),   QStringLiteral("restore"),
+        QStringLiteral("close"),        QStringLiteral("check"),      QStringLiteral("arrow_down"),
+        QStringLiteral("arrow_left"),   QStringLiteral("arrow_right")};
+    const int cell = 72;
+    QImage sheet(cell * int(names.size()), cell * 2, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRect(0, 0, sheet.width(), cell), CSkinTheme::Color(ESkinColor::kTitleBottom));
+    for (int i = 0; i < names.size(); ++i) {
+        for (int row = 0; row < 2; ++row) {
+            const int small = 24;
+            CSkinTheme::Paint(painter, QRectF(i * cell + 4, row * cell + 4, small, small),
+                              names[i]);
+            CSkinTheme::Paint(painter, QRectF(i * cell + 22, row * cell + 22, 2 * small, 2 * small),
+                              names[i]);
+        }
+    }
+    painter.end();
+    const QString path = dir.filePath(QStringLiteral("skin_pictures.png"));
+    const bool ok = sheet.save(path, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
 }  // namespace
 
 int WriteScreenshots(const QString& dirPath) {
@@ -140,5 +174,6 @@ int WriteScreenshots(const QString& dirPath) {
     count(SaveMessageBox(dir, QStringLiteral("msgbox_yes_no_cancel"),
                          QStringLiteral("是否下载联系人信息?"), kMsgIconQuestion, kMsgYesNoCancel));
     count(SaveSkinSample(dir));
+    count(SaveSkinPictures(dir));
     return failures;
 }

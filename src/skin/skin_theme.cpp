@@ -140,7 +140,8 @@ void CSkinTheme::Apply(QApplication& app) {
     app.setPalette(palette);
 
     app.setStyleSheet(StyleSheet());
-    app.setWindowIcon(Icon(QStringLiteral("app")));
+    // The task bar and the notification area may be light: the icon brings its own face.
+    app.setWindowIcon(Icon(QStringLiteral("tray")));
     InstallMenuLook(app);
 }
 

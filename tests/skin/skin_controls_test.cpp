@@ -30,7 +30,7 @@ TEST(SkinTheme, TheStyleSheetHasEveryColourFilledIn) {
 }
 
 TEST(SkinTheme, PicturesAreDrawnAtTheDevicePixelRatio) {
-    for (const char* name : {"msg_success", "msg_question", "msg_notice", "msg_error", "app",
+    for (const char* name : {"msg_success", "msg_question", "msg_notice", "msg_error", "app", "tray",
                              "close", "minimise", "check"}) {
         const QPixmap pixmap = CSkinTheme::Picture(QString::fromLatin1(name), QSize(20, 20), 2.0);
         ASSERT_FALSE(pixmap.isNull()) << name;
