@@ -53,4 +53,31 @@ inline constexpr const char* kUserNameLabel = "用户名：";
 inline constexpr const char* kAllGroups = "全部";
 inline constexpr const char* kNoHistoryTime = "0000-00-00 00:00:00";
 
+// The group manager.
+inline constexpr const char* kGroupNameHeader = "组名称";
+inline constexpr const char* kGroupAddEmpty = "无法添加，请输入分组名称!";
+inline constexpr const char* kGroupExists = "该分组名称已存在，请更换其他名称!";
+inline constexpr const char* kGroupRenameEmpty = "无法修改，请输入修改后的分组名称！";
+inline constexpr const char* kChooseGroup = "请选择分组名称！";
+// Our own: the group of all contacts keeps its name.
+inline constexpr const char* kGroupAllFixed = "无法修改，\"全部\"分组的名称不能修改！";
+// Our own: a contact holds its group name in 9 bytes (four Chinese characters).
+inline constexpr const char* kGroupNameTooLong = "分组名称太长，请输入不超过4个汉字的名称!";
+inline constexpr const char* kGroupDeleteAll = "无法删除，请选择要删除的分组名称！";
+inline constexpr const char* kAskDelete = "确定删除?";
+inline constexpr const char* kAskDeleteGroupContacts = "联系人不为空，是否删除该分组下的联系人?";
+inline constexpr const char* kAlreadyInRight = "联系人已存在于右边列表中!";
+inline constexpr const char* kAlreadyInLeft = "联系人已存在于左边列表中!";
+
+// Personal information, history and about.
+inline constexpr const char* kPasswordChanged = "密码修改成功!";
+inline constexpr const char* kPasswordChangeFailed = "密码修改失败，请尝试再次修改！";
+inline constexpr const char* kWelcomeShort = "欢迎您!";
+inline constexpr const char* kHistoryGreeting = "%s 欢迎您!您最后更新的日期:%s";
+inline constexpr const char* kPcVersion = "v20091208";
+inline constexpr const char* kPhoneVersion = "v1.0";
+
+// The service's recharge page, opened in the desktop's web browser.
+inline constexpr const char* kRechargeUrl = "https://www.tavrin.example/pay/recharge.html";
+
 }  // namespace kavo::msg
