@@ -1,0 +1,48 @@
+// kavoctl's entry: the command runs on the main thread; SIGINT, SIGTERM and SIGHUP are
+// taken by a thread of their own, which asks the command to stop and ends the request
+// under way. The command then finishes as a cancelled window would, so an interruption
+// never leaves the local store half written or the user marked as logged in.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/kavoctl.h"
+#include "workflows/session.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void WatchSignals(sigset_t set) {
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0) continue;
+        g_interrupted = true;
+        kavo::ServerClient().Abort();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    // Blocked before any thread starts, so that every thread inherits the mask and only
+    // the watcher receives them.
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread(WatchSignals, set).detach();
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int rc = kavo::RunKavoctl(args, g_interrupted, stdout, stderr, stdin);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return rc;
+}
