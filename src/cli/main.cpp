@@ -39,10 +39,14 @@ int main(int argc, char** argv) {
     // the watcher receives them.
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread(WatchSignals, set).detach();
+    // A reader that goes away early (a pipe into head) must not end the program before it
+    // has logged the user out; the failed write is reported by the exit status instead.
+    signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::string> args(argv + 1, argv + argc);
     int rc = kavo::RunKavoctl(args, g_interrupted, stdout, stderr, stdin);
-    std::fflush(stdout);
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && rc == kavo::kExitOk)
+        rc = kavo::kExitFailed;
     std::fflush(stderr);
     return rc;
 }

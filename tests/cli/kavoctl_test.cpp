@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -272,6 +273,19 @@ TEST_F(Kavoctl, VCardExportComesBackThroughTheAddressBookImport) {
     r = Run(target, {"-u", "demo", "-p", "demo123", "import-addressbook"},
             {{"KAVO_ADDRESSBOOK_DIR", book.File("none")}});
     EXPECT_FAILS(r, "打开系统通讯簿失败!");
+}
+
+TEST_F(Kavoctl, OutlookExportsImportWithTheAddressBookMessages) {
+    StartServer();
+    const std::string dir = NewDir();
+    const char* data = std::getenv("KAVO_TEST_DATA");
+    ASSERT_TRUE(data && *data);
+    CliResult r =
+        Demo(dir, {"import-outlook", std::string(data) + "/import/outlook/contacts_zh.csv"});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "导入系统通讯簿完成!\n");
+    EXPECT_GT(Lines(Demo(dir, {"contacts"}).out).size(), 1u);
+    EXPECT_FAILS(Demo(dir, {"import-outlook", dir + "/missing.csv"}), "打开系统通讯簿失败!");
 }
 
 TEST_F(Kavoctl, ListsShowWhatTheWindowsShowWithoutPasswords) {
