@@ -278,10 +278,9 @@ TEST_F(Kavoctl, VCardExportComesBackThroughTheAddressBookImport) {
 TEST_F(Kavoctl, OutlookExportsImportWithTheAddressBookMessages) {
     StartServer();
     const std::string dir = NewDir();
-    const char* data = std::getenv("KAVO_TEST_DATA");
-    ASSERT_TRUE(data && *data);
-    CliResult r =
-        Demo(dir, {"import-outlook", std::string(data) + "/import/outlook/contacts_zh.csv"});
+    const char* env = std::getenv("KAVO_TEST_DATA");
+    const std::string data = env && *env ? env : KAVO_TEST_DATA_DIR;
+    CliResult r = Demo(dir, {"import-outlook", data + "/import/outlook/contacts_zh.csv"});
     EXPECT_OK(r);
     EXPECT_EQ(r.out, "导入系统通讯簿完成!\n");
     EXPECT_GT(Lines(Demo(dir, {"contacts"}).out).size(), 1u);
