@@ -1,9 +1,10 @@
 # kavo_add_gtest(<name> SOURCES ... LIBS ... [GUI] [OWN_MAIN])
 # A GoogleTest program registered with ctest, one ctest entry per test case.
-#   GUI       runs the cases with the offscreen Qt platform
+#   GUI       a window test: its main() must default to the offscreen Qt platform
 #   OWN_MAIN  the sources bring their own main() (for a QApplication, say)
-# Every case sees KAVO_BIN_DIR, where kavo-server, kavoctl and libpelbook.so are built,
-# and KAVO_TEST_DATA, the folder of the test fixtures.
+# Every case sees KAVO_BIN_DIR in its environment, where kavo-server, kavoctl and
+# libpelbook.so are built; the sources see KAVO_TEST_DATA_DIR, the folder of the fixtures,
+# and KAVO_BUILD_BIN_DIR, the same as KAVO_BIN_DIR for runs outside ctest.
 function(kavo_add_gtest name)
   cmake_parse_arguments(T "GUI;OWN_MAIN" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -11,13 +12,13 @@ function(kavo_add_gtest name)
   if(NOT T_OWN_MAIN)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
+  target_compile_definitions(${name} PRIVATE
+    KAVO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+    KAVO_BUILD_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  set(env "KAVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin" "KAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
-  if(T_GUI)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
-  endif()
+  # One variable only: gtest_discover_tests flattens a list of them into the property list.
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+    PROPERTIES ENVIRONMENT "KAVO_BIN_DIR=${CMAKE_BINARY_DIR}/bin" TIMEOUT 600)
 endfunction()
