@@ -51,6 +51,10 @@ public:
     static constexpr int kCodeToolbarFirst = 23;  // store/restore, operations, view,
     static constexpr int kCodeToolbarLast = 27;   // groups, personal
 
+    // The menu command of the restore ("下载通讯录"), handed to the command handler when the
+    // contacts view offers the download.
+    static constexpr int kCommandRestore = 32774;
+
     static constexpr int kWidth = 800;
     static constexpr int kHeight = 620;
     static constexpr int kWindowTimerMs = 1000;
@@ -85,10 +89,10 @@ public:
     void ResetNoticePollBase();
     void RenewNoticeText();
     // Puts the print function in place (the print button and the operations menu).
-    void SetPrintHandler(std::function<void(QWidget* owner, const CRelData& rel)> print);
-    // The toolbar (23-27) and the window buttons that leave the window (8, 10) go to this
-    // handler; it returns true when it took the code. Without one, 8 closes the window,
-    // 10 minimises it and the toolbar does nothing.
+    void SetPrintHandler(std::function<void(QWidget* owner, const kavo::CRelData& rel)> print);
+    // The toolbar (23-27), the window buttons that leave the window (8, 10) and the restore
+    // (kCommandRestore) go to this handler; it returns true when it took the code. Without
+    // one, 8 closes the window, 10 minimises it and the toolbar does nothing.
     void SetCommandHandler(std::function<bool(int code)> handler);
 
     void OnSkinButton(int code) override;
@@ -146,6 +150,7 @@ private:
     void UpdateViewButtons();
     void OnCurrentRowChanged(int row);
     void SaveContact();
+    void PrintCurrentContact();
     void SaveAccount();
     void DeleteRows(bool permanent, std::vector<int> marked);
     void AfterServerChange();
@@ -156,7 +161,7 @@ private:
     kavo::CNoticePoll m_poll;
     std::function<std::uint64_t()> m_clock;
     std::function<bool(int)> m_commandHandler;
-    std::function<void(QWidget*, const CRelData&)> m_print;
+    std::function<void(QWidget*, const kavo::CRelData&)> m_print;
     bool m_opened = false;
     bool m_showingRow = false;  // list selection changes made by the window itself
     QString m_layoutState = QStringLiteral("Init");
