@@ -1,0 +1,241 @@
+// The command layer of the main window: menus, tray, hiding, exit and the server commands,
+// with the real main window, the real store and the real kavo-server.
+#include "app/main_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+
+#include "app/main_dlg.h"
+#include "app/tray_icon.h"
+#include "app/zp_menu.h"
+#include "dialogs/about_dlg.h"
+#include "dialogs/group_edit_dlg.h"
+#include "dialogs/login_dlg.h"
+#include "dialogs/message_box.h"
+#include "dialogs/statistics_dlg.h"
+#include "dialogs/waitting_dlg.h"
+#include "session_fixture.h"
+#include "store/app_state.h"
+#include "store/data_access.h"
+#include "workflows/address_book_sync.h"
+#include "workflows/messages.h"
+
+using namespace kavo;
+
+namespace {
+
+QStringList Captions(const CZPCommandMenu& menu) {
+    QStringList captions;
+    for (QAction* action : menu.actions()) captions << action->text();
+    return captions;
+}
+
+TEST(CommandMenusTest, ToolbarAndNotifyMenusCarryTheirIdentifiersAndCaptions) {
+    CZPMenu store(23), operations(24), view(25), personal(27), none(26);
+    EXPECT_EQ(store.Ids(), (QList<int>{32773, 32774, 32805, 32825, 32827}));
+    EXPECT_EQ(Captions(store), (QStringList{"上传通讯录", "下载通讯录", "导入windows通讯薄",
+                                            "导入Outlook通讯薄", "导入CSV逗号分割文件"}));
+    EXPECT_EQ(operations.Ids(), (QList<int>{32788, 32789, 32791, 32792, 32793, 32795}));
+    EXPECT_EQ(Captions(operations),
+              (QStringList{"新增", "保存", "打印", "删除", "登录/注册", "分组管理"}));
+    EXPECT_EQ(view.Ids(), (QList<int>{32786, 32787}));
+    EXPECT_EQ(Captions(view), (QStringList{"数据统计", "历史操作"}));
+    EXPECT_EQ(personal.Ids(), (QList<int>{32796, 32802}));
+    EXPECT_EQ(Captions(personal), (QStringList{"个人资料", "关于产品"}));
+    EXPECT_TRUE(none.Ids().isEmpty());
+
+    CZPNotifyMenu notify;
+    EXPECT_EQ(notify.Ids(),
+              (QList<int>{32819, 32816, 32820, 32821, 32822, 32823, 32824, 32809, 32810}));
+    EXPECT_EQ(Captions(notify), (QStringList{"储存通讯录", "还原通讯录", "个人资料", "立即充值",
+                                             "关于", "注册", "登陆", "主窗口", "退出"}));
+    int chosen = 0;
+    QObject::connect(&notify, &CZPCommandMenu::commandChosen, [&](int id) { chosen = id; });
+    notify.Action(32821)->trigger();
+    EXPECT_EQ(chosen, 32821);
+}
+
+class MainCommandsTest : public test::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        CZPMessageScript::Reset();
+        CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
+        CTrayIcon::SetAvailableForTests(true);
+        StartServer(false);
+        ASSERT_TRUE(Register("cmduser", "pw"));
+        ASSERT_TRUE(LogIn("cmduser", "pw"));
+        main = std::make_unique<CZPMainDlg>();
+        commands = new CZPMainCommands(main.get(), client());
+        commands->Install();
+        main->show();
+    }
+    void TearDown() override {
+        main.reset();
+        CTrayIcon::SetAvailableForTests(std::nullopt);
+        CZPMessageScript::Reset();
+        SessionTest::TearDown();
+    }
+    static bool Asked(const char* text) {
+        for (const SShownMessage& m : CZPMessageScript::Shown())
+            if (m.text == QString::fromUtf8(text)) return true;
+        return false;
+    }
+    std::unique_ptr<CZPMainDlg> main;
+    CZPMainCommands* commands = nullptr;  // owned by the main window
+};
+
+TEST_F(MainCommandsTest, HidingAsksToUploadOnlyWhenOnlineAndChanged) {
+    EXPECT_TRUE(commands->Tray()->IsAdded());
+    EXPECT_FALSE(commands->Tray()->Balloon());
+    EXPECT_EQ(commands->Tray()->Tip(), msg::kTrayRunning);
+
+    // Online, unchanged: hidden without a question, the icon now with its balloon.
+    AppState().ContactsChanged = false;
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_FALSE(Asked(msg::kAskUploadChanged));
+    EXPECT_TRUE(commands->Tray()->Balloon());
+    EXPECT_EQ(commands->Tray()->BalloonTitle(), msg::kCaption);
+
+    // The icon's left click brings it back; hiding twice leaves one icon.
+    emit commands->Tray()->Icon()->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(main->isVisible());
+    main->OnSkinButton(CZPMainDlg::kCodeMinimise);
+    main->OnSkinButton(CZPMainDlg::kCodeMinimise);
+    EXPECT_TRUE(commands->Tray()->IsAdded());
+    commands->ShowMainWindow(true);
+
+    // Offline and changed: no question either.
+    AppState().ContactsChanged = true;
+    AppState().LoginMode = 1;
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_FALSE(Asked(msg::kAskUploadChanged));
+    commands->ShowMainWindow(true);
+
+    // Online and changed: asked; Yes stores and clears the mark.
+    AppState().LoginMode = 2;
+    MergeContacts({[] {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "王小明");
+        SetField(rel.MobilePhone1, "13912345678");
+        return rel;
+    }()});
+    CZPMessageScript::QueueAnswers({kIdYes});
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_TRUE(Asked(msg::kAskUploadChanged));
+    EXPECT_TRUE(Asked(msg::kStoreDone));
+    EXPECT_FALSE(AppState().ContactsChanged);
+    EXPECT_FALSE(main->isVisible());
+    std::uint32_t onServer = 0;
+    ASSERT_TRUE(client().ContactCount(onServer));
+    EXPECT_EQ(onServer, 1u);
+}
+
+TEST_F(MainCommandsTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) {
+    CTrayIcon::SetAvailableForTests(false);
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(main->isMinimized());
+    commands->OnCommand(menu_id::kNotifyMainWindow);
+    EXPECT_FALSE(main->isMinimized());
+}
+
+TEST_F(MainCommandsTest, ExitAsksFirstAndNoBringsTheWindowBack) {
+    main->hide();
+    CZPMessageScript::QueueAnswers({kIdNo});
+    commands->OnCommand(menu_id::kNotifyQuit);
+    EXPECT_TRUE(Asked(msg::kAskQuit));
+    EXPECT_TRUE(main->isVisible());
+
+    AppState().ContactsChanged = true;
+    CZPMessageScript::QueueAnswers({kIdYes, kIdNo});  // quit: yes; upload: no
+    commands->OnCommand(menu_id::kNotifyQuit);
+    EXPECT_TRUE(Asked(msg::kAskUploadChanged));
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(main->result(), kIdCancel);
+}
+
+TEST_F(MainCommandsTest, ToolbarOpensItsMenuAndTheMenuRunsTheCommand) {
+    commands->OnCode(CZPMenu::kView);
+    EXPECT_TRUE(commands->Menu(CZPMenu::kView)->isVisible());
+    commands->Menu(CZPMenu::kView)->hide();
+
+    QStringList opened;
+    commands->SetDialogRunner([&](QDialog& dlg) {
+        opened << dlg.metaObject()->className();
+        if (auto* stats = qobject_cast<CZPFetchDlg*>(&dlg)) {
+            dlg.show();
+            while (stats->IsBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return int(kIdCancel);
+    });
+    commands->Menu(CZPMenu::kView)->Action(menu_id::kStatistics)->trigger();
+    commands->Menu(CZPMenu::kPersonal)->Action(menu_id::kAboutProduct)->trigger();
+    main->OnSkinButton(26);
+    EXPECT_EQ(opened, (QStringList{"CZPStatisticsDlg", "CZPAbout", "CZPGroupEditDlg"}));
+
+    QUrl page;
+    commands->SetUrlOpener([&](const QUrl& url) { return page = url, true; });
+    commands->Tray()->Menu()->Action(menu_id::kNotifyRecharge)->trigger();
+    EXPECT_EQ(page.toString().toStdString(), msg::kRechargeUrl);
+}
+
+TEST_F(MainCommandsTest, ServerCommandsSayWhenTheNetworkIsGone) {
+    server().Stop();
+    client().Abort();
+    client().Close();
+    AppState().LoginMode = 1;
+    commands->SetDialogRunner([](QDialog&) -> int {
+        ADD_FAILURE() << "no window may open without the server";
+        return kIdCancel;
+    });
+    for (int id : {menu_id::kUpload, menu_id::kDownload, menu_id::kStatistics, menu_id::kHistory}) {
+        CZPMessageScript::Reset();
+        CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
+        commands->OnCommand(id);
+        ASSERT_TRUE(CZPMessageScript::LastShown()) << id;
+        EXPECT_EQ(CZPMessageScript::LastShown()->text, msg::kNoNetwork) << id;
+    }
+    // Personal information ends silently.
+    CZPMessageScript::Reset();
+    commands->OnCommand(menu_id::kPersonalInfo);
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+}
+
+TEST_F(MainCommandsTest, RestoreMergesIntoTheMainWindowAndLoginAgainKeepsTheUser) {
+    std::vector<CRelData> contacts;
+    for (int i = 0; i < 30; ++i) {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "同学" + std::to_string(i));
+        SetField(rel.MobilePhone1, "1380000" + std::to_string(1000 + i));
+        contacts.push_back(rel);
+    }
+    MergeContacts(contacts);
+    commands->Store();
+    std::vector<CRelData> stored;
+    CDataAccess local;
+    local.LoadContacts(stored);
+    for (const CRelData& rel : stored)
+        local.DeleteContact(FieldText(rel.RelName), FieldText(rel.MobilePhone1));
+    main->ShowView(CZPMainDlg::kViewContacts);
+    EXPECT_TRUE(main->Rows().empty());
+
+    commands->OnCommand(menu_id::kNotifyRestore);
+    EXPECT_TRUE(Asked(msg::kRestoreDone));
+    EXPECT_EQ(main->Rows().size(), 30u);
+
+    // "登录/注册" closed without logging in: the user stays, the contacts view is reloaded.
+    commands->SetDialogRunner([](QDialog& dlg) {
+        EXPECT_NE(qobject_cast<CZPLoginDlg*>(&dlg), nullptr);
+        return int(kIdCancel);
+    });
+    commands->OnCommand(menu_id::kLoginRegister);
+    EXPECT_EQ(AppState().LoginMode.load(), 2);
+    EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
+    EXPECT_EQ(main->Rows().size(), 30u);
+}
+
+}  // namespace
