@@ -1,0 +1,114 @@
+// "储存通讯录" and "还原通讯录" of 10,000 contacts through the progress window, against the
+// real kavo-server on loopback: the store from the local store to the server, and the
+// restore into an empty local store with its merge.
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "codecs/gbk_text.h"
+#include "dialogs/message_box.h"
+#include "dialogs/waitting_dlg.h"
+#include "server_runner.h"
+#include "store/ado_record.h"
+#include "store/app_state.h"
+#include "store/data_access.h"
+#include "store/program_dir.h"
+#include "workflows/address_book_sync.h"
+#include "workflows/login_flow.h"
+
+namespace {
+
+constexpr int kContacts = 10000;
+
+kavo::CRelData Contact(int i) {
+    kavo::CRelData rel;
+    kavo::SetFieldUtf8(rel.RelName, "联系人" + std::to_string(i));
+    kavo::SetField(rel.MobilePhone1, "139" + std::to_string(10000000 + i));
+    kavo::SetFieldUtf8(rel.HomeAddr, "广州市天河区体育西路" + std::to_string(i) + "号");
+    kavo::SetFieldUtf8(rel.RelRemark, "大学同学，喜欢打篮球");
+    kavo::SetField(rel.E_mail, "c" + std::to_string(i) + "@example.com");
+    kavo::SetFieldUtf8(rel.GroupName, i % 5 == 0 ? "同学" : "");
+    return rel;
+}
+
+// A fresh program directory with its own database, made current.
+bool UseProgramDir(const kavo::test::TempDir& dir) {
+    kavo::CloseConnection();
+    kavo::SetProgramDir(dir.path() + "/");
+    return kavo::StartLocalStore({"kavo-bench-no-such-program"});
+}
+
+double Run(CZPWaittingDlg& dlg, bool& ok) {
+    const auto start = std::chrono::steady_clock::now();
+    ok = dlg.exec() == kIdOk;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!std::getenv("KAVO_BIN_DIR")) {
+        std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+        setenv("KAVO_BIN_DIR", (self.parent_path().parent_path() / "bin").c_str(), 1);
+    }
+    QApplication app(argc, argv);
+    CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
+
+    kavo::test::ServerRunner server;
+    if (!server.Start()) {
+        std::fprintf(stderr, "bench_sync: %s\n", server.error().c_str());
+        return 1;
+    }
+    kavo::CKavoTcpClient client;
+    client.SetServerHost(0, server.host());
+    client.SetServerHost(1, "");
+    client.SetServerHost(2, "");
+    client.SetPorts(server.loginPort(), server.servicePort());
+
+    kavo::test::TempDir first, second;
+    if (!UseProgramDir(first)) return 1;
+    std::atomic<bool> cancelled{false};
+    kavo::CLoginForm form{"bencher", "pw", {}};
+    if (!kavo::RunLoginWorker(client, form, true, cancelled) ||
+        !kavo::RunLoginWorker(client, form, false, cancelled)) {
+        std::fprintf(stderr, "bench_sync: could not log in\n");
+        return 1;
+    }
+    kavo::ApplyLoginSuccess(form, false);
+    std::vector<kavo::CRelData> contacts;
+    for (int i = 0; i < kContacts; ++i) contacts.push_back(Contact(i));
+    kavo::MergeContacts(contacts);
+
+    bool ok = false;
+    CZPWaittingDlg store(CZPWaittingDlg::kStore, client);
+    const double storeMs = Run(store, ok);
+    if (!ok) {
+        std::fprintf(stderr, "bench_sync: store failed: %s\n",
+                     store.ResultMessage().toStdString().c_str());
+        return 1;
+    }
+
+    // The restore goes into an empty local store of a second program directory.
+    if (!UseProgramDir(second)) return 1;
+    kavo::AppState().GroupNames.assign(1, "");
+    CZPWaittingDlg restore(CZPWaittingDlg::kRestore, client);
+    const double restoreMs = Run(restore, ok);
+    std::vector<kavo::CRelData> back;
+    const int restored = kavo::CDataAccess().LoadContacts(back);
+    if (!ok || restored != kContacts) {
+        std::fprintf(stderr, "bench_sync: restore failed (%d contacts): %s\n", restored,
+                     restore.ResultMessage().toStdString().c_str());
+        return 1;
+    }
+    std::printf("BENCH sync_store_10k %.0f ms\n", storeMs);
+    std::printf("BENCH sync_restore_merge_10k %.0f ms\n", restoreMs);
+    kavo::CloseConnection();
+    kavo::SetProgramDir({});
+    return 0;
+}
