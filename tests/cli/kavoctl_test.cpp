@@ -1,8 +1,13 @@
 // kavoctl end to end: the program itself, run as a child process against the real
 // kavo-server on loopback, each command in a program directory of its own.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -421,6 +426,35 @@ TEST_F(Kavoctl, AnInterruptionEndsTheCommandWithOneAndTheUserReleased) {
     CliResult r = p.Wait();
     EXPECT_FAILS(r, "操作已中断!");
     EXPECT_EQ(LoginState(dir, "demo"), 0);
+}
+
+TEST_F(Kavoctl, AnInterruptionEndsALoginTheServerNeverAnswers) {
+    // A login server that takes the connection and then says nothing.
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t len = sizeof addr;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    loginPort_ = ntohs(addr.sin_port);
+
+    const std::string dir = NewDir();
+    KavoctlProcess p;
+    ASSERT_TRUE(p.Start(Args(dir, {"-u", "demo", "-p", "demo123", "groups"})));
+    for (int i = 0; i < 1000 && !p.Blocks(SIGINT); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(p.Blocks(SIGINT));
+    // Once the connection waits to be accepted, the login request is on its way or sent.
+    pollfd pending{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&pending, 1, 60000), 1);
+    ::kill(p.pid(), SIGINT);
+    CliResult r = p.Wait();
+    ::close(listener);
+    EXPECT_FAILS(r, "操作已中断!");
+    EXPECT_EQ(LoginState(dir, "demo"), -1);  // never logged in, never saved
 }
 
 }  // namespace
