@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
@@ -17,6 +20,7 @@
 #include "dialogs/statistics_dlg.h"
 #include "dialogs/waitting_dlg.h"
 #include "session_fixture.h"
+#include "skin/skin_button.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "workflows/address_book_sync.h"
@@ -236,6 +240,36 @@ TEST_F(MainCommandsTest, RestoreMergesIntoTheMainWindowAndLoginAgainKeepsTheUser
     EXPECT_EQ(AppState().LoginMode.load(), 2);
     EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
     EXPECT_EQ(main->Rows().size(), 30u);
+}
+
+}  // namespace
+
+namespace {
+
+// The open menus over the main window, for docs/screenshots (KAVO_SCREENSHOT_DIR only).
+TEST_F(MainCommandsTest, WritesTheMenuPictures) {
+    const char* dir = std::getenv("KAVO_SCREENSHOT_DIR");
+    if (!dir || !*dir) GTEST_SKIP() << "KAVO_SCREENSHOT_DIR not set";
+    const QDir out(QString::fromLocal8Bit(dir));
+    main->resize(CZPMainDlg::kWidth, CZPMainDlg::kHeight);
+    const char* names[] = {"menu_store_restore", "menu_operations", "menu_view", "menu_personal"};
+    int n = 0;
+    for (int code :
+         {CZPMenu::kStoreRestore, CZPMenu::kOperations, CZPMenu::kView, CZPMenu::kPersonal}) {
+        QPixmap shot = main->grab();
+        CZPMenu* menu = commands->Menu(code);
+        menu->adjustSize();
+        QPoint at(10, 70);
+        for (CZPSkinButton* button : main->findChildren<CZPSkinButton*>())
+            if (button->Code() == code) at = button->mapTo(main.get(), button->rect().bottomLeft());
+        QPainter painter(&shot);
+        painter.drawPixmap(at, menu->grab());
+        painter.end();
+        EXPECT_TRUE(shot.save(out.filePath(QString::fromUtf8(names[n++]) + ".png"), "PNG"));
+    }
+    CZPNotifyMenu* notify = commands->Tray()->Menu();
+    notify->adjustSize();
+    EXPECT_TRUE(notify->grab().save(out.filePath(QStringLiteral("menu_notify.png")), "PNG"));
 }
 
 }  // namespace
