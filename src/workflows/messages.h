@@ -1,6 +1,6 @@
 // The texts that the program tells and asks its user, in UTF-8. The windows show them in
 // the message box, the command-line client prints them; the server's result codes have
-// their own texts (net/result_text.h).
+// their own texts (net/result_codes.h).
 #pragma once
 
 namespace kavo::msg {
