@@ -6,7 +6,8 @@
 #include <QSystemTrayIcon>
 #include <optional>
 
-class CZPNotifyMenu;
+#include "app/zp_menu.h"
+
 class QWidget;
 
 // The main window's icon in the notification area, with the notification-area menu. Added
@@ -49,7 +50,7 @@ signals:
 private:
     QPointer<QWidget> m_owner;
     QSystemTrayIcon* m_icon = nullptr;
-    CZPNotifyMenu* m_menu = nullptr;
+    QPointer<CZPNotifyMenu> m_menu;  // parented to the owner, which may delete it first
     bool m_added = false;
     bool m_balloon = false;
     QString m_tip;
