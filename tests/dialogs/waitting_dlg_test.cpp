@@ -92,11 +92,13 @@ TEST_F(WaittingDlgTest, EmptyAddressBookAndEmptyServerSucceedAtOnce) {
     EXPECT_EQ(LastText(), msg::kStoreDone);
     EXPECT_EQ(store.Text(), msg::kReadingData);  // no batch was sent
 
+    // A restore never deletes: the local contact the server lacks stays.
+    ASSERT_EQ(MergeContacts({test::ChineseContact(7)}), 1);
     CZPWaittingDlg restore(CZPWaittingDlg::kRestore, client());
     EXPECT_EQ(restore.exec(), kIdOk);
     EXPECT_EQ(LastText(), msg::kRestoreDone);
-    std::vector<CRelData> none;
-    EXPECT_EQ(CDataAccess().LoadContacts(none), 0);
+    std::vector<CRelData> local;
+    EXPECT_EQ(CDataAccess().LoadContacts(local), 1);
 }
 
 TEST_F(WaittingDlgTest, ContactTooLargeForAPacketEndsTheStoreNamingIt) {
