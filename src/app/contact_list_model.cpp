@@ -1,5 +1,7 @@
 #include "app/contact_list_model.h"
 
+#include <QSize>
+
 namespace {
 
 QString Column(const kavo::CListRow& row, int column) {
@@ -22,6 +24,7 @@ QVariant CContactListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return Column(m_rows[static_cast<std::size_t>(index.row())], index.column());
+    if (role == Qt::SizeHintRole) return QSize(0, kRowHeight);
     return {};
 }
 

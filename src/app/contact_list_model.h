@@ -12,6 +12,7 @@ class CContactListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kColumnCount = 3;
+    static constexpr int kRowHeight = 24;
 
     explicit CContactListModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 

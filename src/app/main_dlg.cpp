@@ -47,8 +47,7 @@ using kavo::CListRow;
 
 namespace {
 
-constexpr int kRowHeight = 24;
-constexpr int kListWidth = 222;
+constexpr int kListWidth = 250;
 const QColor kPlaceholderColor(72, 101, 140);
 
 QString Utf8(const std::string& text) {
@@ -119,6 +118,10 @@ void CZPMainDlg::BuildWidgets() {
     for (int i = 0; i < 3; ++i) {
         m_viewButtons[i] = new CZPSkinButton(Msg(viewButtons[i].text), viewButtons[i].code, this);
         m_viewButtons[i]->setCheckable(true);
+        m_viewButtons[i]->SetKind(CZPSkinButton::EKind::kTool);
+        m_viewButtons[i]->setStyleSheet(
+            QStringLiteral("QPushButton { border: 1px solid %1; border-radius: 3px; }")
+                .arg(CSkinTheme::Color(ESkinColor::kControlBorder).name()));
         m_viewButtons[i]->setFixedSize(30, 86);
         views->addWidget(m_viewButtons[i]);
     }
@@ -182,10 +185,12 @@ void CZPMainDlg::BuildWidgets() {
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setAllColumnsShowFocus(true);
     m_list->setAlternatingRowColors(true);
-    m_list->setStyleSheet(QStringLiteral("QTreeView::item { height: %1px; }").arg(kRowHeight));
     m_list->header()->setStretchLastSection(false);
+    m_list->header()->setMinimumSectionSize(0);
     m_list->setColumnWidth(0, 95);
     m_list->setColumnWidth(1, 105);
+    // The phone column takes what the list has left, so an SMS time is not cut short.
+    m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_list->setColumnHidden(2, true);
     m_list->setFixedWidth(kListWidth);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

@@ -2,9 +2,11 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 
 #include "dialogs/account_dlg.h"
+#include "skin/skin_theme.h"
 
 CZPAccountAddDlg::CZPAccountAddDlg(QWidget* parent) : CZPSkinDialog(parent) {
     setFixedSize(kWidth, kHeight);
@@ -45,4 +47,13 @@ void CZPAccountAddDlg::keyPressEvent(QKeyEvent* event) {
         default:
             CZPSkinDialog::keyPressEvent(event);
     }
+}
+
+void CZPAccountAddDlg::PaintBody(QPainter& painter, const QRect& body) {
+    CZPSkinDialog::PaintBody(painter, body);
+    // The header between the title bar and the panel.
+    const QRect header(body.left() + 11, body.top() + 2, body.width() - 22, 65 - body.top() - 4);
+    painter.setFont(CSkinTheme::UiFont(16, true));
+    painter.setPen(CSkinTheme::Color(ESkinColor::kAccent));
+    painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("新增游戏账号"));
 }

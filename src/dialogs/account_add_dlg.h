@@ -24,6 +24,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void PaintBody(QPainter& painter, const QRect& body) override;
 
 private:
     CZPAccountDlg* m_panel = nullptr;

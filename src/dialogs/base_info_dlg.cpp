@@ -5,6 +5,7 @@
 #include <QLabel>
 
 #include "codecs/gbk_text.h"
+#include "dialogs/field_limits.h"
 #include "skin/skin_combo_box.h"
 #include "skin/skin_label.h"
 #include "workflows/messages.h"
@@ -16,6 +17,9 @@ QComboBox* NumberBox(QWidget* parent, int first, int last, const char* format) {
     box->addItem(QString());
     for (int v = first; v <= last; ++v) box->addItem(QString::asprintf(format, v));
     box->setMaxVisibleItems(16);
+    // Sized for their numbers, so the birthday row does not widen its column.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(first > 31 ? 5 : 3);
     return box;
 }
 
@@ -23,18 +27,23 @@ QComboBox* NumberBox(QWidget* parent, int first, int last, const char* format) {
 
 CZPBaseInfoDlg::CZPBaseInfoDlg(QWidget* parent) : CZPContactPage(parent) {
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(12, 10, 12, 10);
+    grid->setContentsMargins(12, 8, 12, 8);
     grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(6);
+    grid->setVerticalSpacing(4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnMinimumWidth(2, 64);
+    // Both field columns share the width alike.
+    grid->setColumnMinimumWidth(1, 120);
+    grid->setColumnMinimumWidth(3, 120);
 
     int row = 0;
     auto put = [&](const char* column, int col, int span = 1) {
         QWidget* label = nullptr;
         QWidget* edit = AddField(column, &label);
-        grid->addWidget(label, row, col);
+        // A multi-line field's label stays beside its first line.
+        const bool tall = qobject_cast<CZPLimitedTextEdit*>(edit) != nullptr;
+        grid->addWidget(label, row, col, tall ? Qt::AlignTop : Qt::Alignment());
         grid->addWidget(edit, row, col + 1, 1, span);
     };
 
@@ -47,25 +56,30 @@ CZPBaseInfoDlg::CZPBaseInfoDlg(QWidget* parent) : CZPContactPage(parent) {
     m_month = NumberBox(this, 1, 12, "%02d");
     m_day = NumberBox(this, 1, 31, "%02d");
     m_birthdayHint = new CZPSkinLabel(QString(), this, CZPSkinLabel::EKind::kDim);
+    m_birthdayHint->hide();
     auto* birthday = new QHBoxLayout;
     birthday->setSpacing(3);
-    birthday->addWidget(m_year, 3);
+    birthday->addWidget(m_year);
     birthday->addWidget(new CZPSkinLabel(QStringLiteral("年"), this));
-    birthday->addWidget(m_month, 2);
+    birthday->addSpacing(6);
+    birthday->addWidget(m_month);
     birthday->addWidget(new CZPSkinLabel(QStringLiteral("月"), this));
-    birthday->addWidget(m_day, 2);
+    birthday->addSpacing(6);
+    birthday->addWidget(m_day);
     birthday->addWidget(new CZPSkinLabel(QStringLiteral("日"), this));
-    grid->addLayout(birthday, row, 1);
-    put("IDCard", 2);
+    birthday->addSpacing(12);
+    birthday->addWidget(m_birthdayHint);
+    birthday->addStretch(1);
+    grid->addLayout(birthday, row, 1, 1, 3);
     ++row;
-    grid->addWidget(m_birthdayHint, row++, 1, 1, 3);
-    m_birthdayHint->hide();
 
     put("KeshNum", 0, 3);
     ++row;
     put("CompanyAddr", 0, 3);
     ++row;
-    put("HomeAddr", 0);
+    put("HomeAddr", 0, 3);
+    ++row;
+    put("IDCard", 0);
     put("ZipCode", 2);
     ++row;
     const char* pairs[][2] = {
@@ -130,7 +144,7 @@ void CZPBaseInfoDlg::Fill(const kavo::CContactForm& form) {
     m_filling = false;
     if (!kavo::BirthdayShowable(form.storedBirthday)) {
         m_birthdayHint->setText(
-            QStringLiteral("已存生日：%1（不改动选择框则原样保留）")
+            QStringLiteral("已存：%1（不改选择则保留）")
                 .arg(QString::fromStdString(kavo::GbkToUtf8(form.storedBirthday))));
         m_birthdayHint->show();
     } else {

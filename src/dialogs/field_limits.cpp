@@ -24,6 +24,9 @@ void LimitField(QLineEdit* edit, int maxBytes, bool digitsOnly) {
 
 CZPLimitedTextEdit::CZPLimitedTextEdit(int maxBytes, QWidget* parent)
     : QPlainTextEdit(parent), m_maxBytes(maxBytes) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setMinimumHeight(54);
     connect(this, &QPlainTextEdit::textChanged, this, [this] { Enforce(); });
 }
 

@@ -106,7 +106,7 @@ TEST_F(MainDlgTest, OpensWithItsSizeColumnsPlaceholderAndLines) {
     EXPECT_EQ(dlg->CurrentView(), CZPMainDlg::kViewContacts);
     EXPECT_EQ(dlg->SearchBox()->text(), QStringLiteral("---请输入搜索内容---"));
     EXPECT_EQ(dlg->ListView()->columnWidth(0), 95);
-    EXPECT_EQ(dlg->ListView()->columnWidth(1), 105);
+    EXPECT_GE(dlg->ListView()->columnWidth(1), 105);
     EXPECT_TRUE(dlg->ListView()->isColumnHidden(2));
     EXPECT_EQ(dlg->UserLabelText(), QStringLiteral("用户名：tester"));
     EXPECT_TRUE(dlg->StatusText().startsWith(QStringLiteral("Tavrin-手机管家PC1.0版本")));
