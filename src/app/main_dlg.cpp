@@ -830,16 +830,16 @@ void CZPMainDlg::OnSkinButton(int code) {
             return;
         }
         case kCodeViewContacts:
-            if (m_state.View() != kViewContacts) ShowView(kViewContacts);
-            return;
         case kCodeViewSms:
-            if (m_state.View() != kViewSms) ShowView(kViewSms);
-            m_viewButtons[1]->setChecked(true);
+        case kCodeViewAccounts: {
+            const int view = code == kCodeViewContacts ? kViewContacts
+                             : code == kCodeViewSms    ? kViewSms
+                                                       : kViewAccounts;
+            if (m_state.View() != view) ShowView(view);
+            // A click toggles the checkable button; the current view's stays marked.
+            UpdateViewButtons();
             return;
-        case kCodeViewAccounts:
-            if (m_state.View() != kViewAccounts) ShowView(kViewAccounts);
-            m_viewButtons[2]->setChecked(true);
-            return;
+        }
         default:
             if (code >= kCodeToolbarFirst && code <= kCodeToolbarLast) {
                 OnToolbarCommand(code);
