@@ -513,7 +513,8 @@ void CZPMainDlg::New() {
     auto& client = kavo::ServerClient();
     switch (m_state.View()) {
         case kViewContacts: {
-            CZPAddUsersDlg dialog(m_state.Slot().tab, this);
+            // The group of the selected tab, also when the strip is scrolled.
+            CZPAddUsersDlg dialog(m_state.SelectedGroup(), this);
             if (dialog.exec() != QDialog::Accepted) break;
             kavo::CRelData rel;
             dialog.Record(rel);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "codecs/gbk_text.h"
@@ -518,4 +519,77 @@ TEST_F(MainDlgTest, DoubleClickInTheTopStripTogglesMaximised) {
     QTest::mouseDClick(dlg.get(), Qt::LeftButton, {}, QPoint(300, 40));
     EXPECT_EQ(dlg->LayoutState(), QStringLiteral("Restore"));
     dlg->hide();
+}
+
+TEST_F(MainDlgTest, NewContactGoesIntoTheSelectedTabsGroupAndTheList) {
+    for (const char* g : {"家人", "同事", "同学", "客户"}) {
+        ASSERT_TRUE(CDataAccess().AddGroup(Utf8ToGbk(g)));
+        AppState().GroupNames.push_back(Utf8ToGbk(g));
+    }
+    auto dlg = OpenWindow();
+    for (int i = 0; i < 3; ++i) dlg->OnSkinButton(CZPMainDlg::kCodeGroupNext);
+    ASSERT_EQ(dlg->ViewState().SelectedGroup(), 3);  // "同学", on the scrolled strip's tab 2
+    int preselected = -1;
+    QTimer::singleShot(0, [&preselected] {
+        auto* add = qobject_cast<CZPAddUsersDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(add, nullptr);
+        CZPBaseInfoDlg* base = add->NameCard()->BasePage();
+        preselected = base->GroupIndex();
+        base->LineEdit(QStringLiteral("RelName"))->setText(QStringLiteral("新同学"));
+        base->LineEdit(QStringLiteral("MobilePhone1"))->setText(QStringLiteral("13500000000"));
+        add->NameCard()->SaveCommand();
+    });
+    dlg->New();
+    EXPECT_EQ(preselected, 3);
+    EXPECT_EQ(Column0(*dlg).last(), QStringLiteral("新同学"));
+    EXPECT_EQ(dlg->SelectedRow(), static_cast<int>(dlg->Rows().size()) - 1);
+    CRelData stored;
+    ASSERT_TRUE(CDataAccess().LoadContact(Utf8ToGbk("新同学"), "13500000000", stored));
+    EXPECT_EQ(FieldUtf8(stored.GroupName), "同学");
+    EXPECT_TRUE(AppState().ContactsChanged);
+}
+
+TEST_F(MainDlgTest, AccountsAreSavedAndRenamedOnTheServer) {
+    StartServer();
+    auto& client = ServerClient();
+    client.SetServerHost(0, server().host());
+    client.SetPorts(server().loginPort(), server().servicePort());
+    CLoginForm form{"demo", "demo123", {}};
+    std::atomic<bool> cancelled{false};
+    ASSERT_TRUE(RunLoginWorker(client, form, false, cancelled));
+    ApplyLoginSuccess(form, false);
+    ASSERT_FALSE(AppState().AccountList.empty());
+
+    CZPMessageScript::SetResponder([](const SShownMessage&) { return int(kIdNo); });
+    auto dlg = OpenWindow();
+    dlg->ShowView(CZPMainDlg::kViewAccounts);
+    CZPMessageScript::Reset();
+    CZPMessageScript::SetHeadless(true);
+    const std::string oldName = dlg->Rows()[0].name;
+    Type(dlg->AccountPanel()->NameEdit(), QStringLiteral("改名账号"));
+    dlg->Save();
+    EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("账号保存成功!"));
+    EXPECT_EQ(dlg->Rows()[0].name, "改名账号");
+    EXPECT_FALSE(AccountNameExists(AppState().AccountList, Utf8ToGbk(oldName)));
+    EXPECT_TRUE(AccountNameExists(AppState().AccountList, Utf8ToGbk("改名账号")));
+    EXPECT_FALSE(dlg->AccountPanel()->IsModified());
+
+    // What the server holds now, as the next login would download it.
+    std::vector<CAccountData> onServer;
+    ASSERT_TRUE(client.DownloadAccounts(onServer));
+    bool renamed = false, old = false;
+    for (const CAccountData& a : onServer) {
+        renamed = renamed || FieldUtf8(a.AccountName) == "改名账号";
+        old = old || FieldUtf8(a.AccountName) == oldName;
+    }
+    EXPECT_TRUE(renamed);
+    EXPECT_FALSE(old);
+
+    // An empty name is refused and nothing is sent.
+    Type(dlg->AccountPanel()->NameEdit(), QString());
+    dlg->AccountPanel()->NameEdit()->clear();
+    dlg->AccountPanel()->SetModified(true);
+    dlg->Save();
+    EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("请输入账号名称!"));
+    client.Close();
 }
