@@ -708,12 +708,12 @@ std::uint64_t CZPMainDlg::Now() const { return m_clock(); }
 
 void CZPMainDlg::OnWindowTimer() {
     auto& client = kavo::ServerClient();
-    // A progress window over this one runs a worker on the connection: leave it alone.
+    // Any window modal over this one may be a progress window whose worker uses the
+    // connection between its requests: neither poll nor check until it has closed.
     const QWidget* modal = QApplication::activeModalWidget();
-    const bool workerWindow =
-        modal && modal != this && !isAncestorOf(modal) && modal->parentWidget() != nullptr;
+    const bool otherWindow = modal && modal != this;
     bool alive = false;
-    const bool busy = workerWindow || !client.TryIsConnected(&alive);
+    const bool busy = otherWindow || !client.TryIsConnected(&alive);
     switch (m_poll.Tick(Now(), AppState().LoginMode, busy, alive)) {
         case kavo::ETimerStep::kPollNotices:
             PollNotices();

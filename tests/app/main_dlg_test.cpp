@@ -593,3 +593,22 @@ TEST_F(MainDlgTest, AccountsAreSavedAndRenamedOnTheServer) {
     EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("请输入账号名称!"));
     client.Close();
 }
+
+TEST_F(MainDlgTest, NoPollOrCheckWhileAnotherWindowIsModalOverTheMainWindow) {
+    std::uint64_t now = 1000;
+    auto dlg = OpenWindow();
+    dlg->SetClock([&now] { return now; });
+    AppState().LoginMode = 2;
+    CZPSkinDialog progress(dlg.get());
+    bool checked = false;
+    QTimer::singleShot(0, [&] {
+        dlg->OnWindowTimer();
+        checked = true;
+        progress.reject();
+    });
+    progress.exec();
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(AppState().LoginMode, 2);  // the dead connection was left alone meanwhile
+    dlg->OnWindowTimer();
+    EXPECT_EQ(AppState().LoginMode, 1);
+}
