@@ -264,14 +264,8 @@ void CZPMainDlg::ShowContactsView() {
     auto& state = AppState();
     state.ContactList.clear();
     kavo::CDataAccess().LoadContacts(state.ContactList);
-    if (state.LoginMode == 2 && state.ContactList.empty() &&
-        state.ServerStats.Contacts.Count != 0 &&
-        ZPMessageBox(this, Msg(kavo::msg::kAskDownloadContacts), kMsgIconQuestion, kMsgYesNo) ==
-            kIdYes) {
-        // The restore belongs to the store-and-restore commands; it merges when done.
-        ResetNoticePollBase();
-        if (m_commandHandler && m_commandHandler(kCommandRestore)) return;
-    }
+    const bool offerDownload =
+        state.LoginMode == 2 && state.ContactList.empty() && state.ServerStats.Contacts.Count != 0;
     m_state.ClampGroups(static_cast<int>(state.GroupNames.size()));
     UpdateTabs();
     if (m_state.SelectedGroup() == 0) {
@@ -279,6 +273,13 @@ void CZPMainDlg::ShowContactsView() {
         FillRows(kavo::ContactRows(state.ContactList));
     } else {
         FillGroup(m_state.SelectedGroup());
+    }
+    // The list is filled first, so it never shows another view's rows while the download
+    // runs; the restore merges and shows the contacts view again when it is done.
+    if (offerDownload && ZPMessageBox(this, Msg(kavo::msg::kAskDownloadContacts), kMsgIconQuestion,
+                                      kMsgYesNo) == kIdYes) {
+        ResetNoticePollBase();
+        if (m_commandHandler) m_commandHandler(kCommandRestore);
     }
 }
 

@@ -612,3 +612,26 @@ TEST_F(MainDlgTest, NoPollOrCheckWhileAnotherWindowIsModalOverTheMainWindow) {
     dlg->OnWindowTimer();
     EXPECT_EQ(AppState().LoginMode, 1);
 }
+
+TEST_F(MainDlgTest, AnEmptyLocalBookOnlineOffersTheDownloadFromTheServer) {
+    AppState().LoginMode = 2;
+    AppState().ServerStats.Contacts.Count = 3;
+    CZPMainDlg dlg;
+    std::vector<int> commands;
+    dlg.SetCommandHandler([&commands](int code) {
+        commands.push_back(code);
+        return true;
+    });
+    CZPMessageScript::QueueAnswers({kIdYes});
+    dlg.Open();
+    ASSERT_TRUE(CZPMessageScript::LastShown());
+    EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("是否下载联系人信息?"));
+    EXPECT_EQ(commands, std::vector<int>{CZPMainDlg::kCommandRestore});
+    EXPECT_TRUE(dlg.Rows().empty());
+
+    // With contacts stored nothing is asked.
+    CZPMessageScript::Reset();
+    Store(Contact("有", "1"));
+    dlg.ShowView(CZPMainDlg::kViewContacts);
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+}
