@@ -4,16 +4,25 @@
 #include <QCoreApplication>
 
 #include "app/app_settings.h"
+#include "app/main_dlg.h"
+// Defined by the build once the command layer is part of the application library.
+#ifdef KAVO_HAS_MAIN_COMMANDS
+#include "app/main_commands.h"
+#endif
+#include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
 #include "skin/skin_theme.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
+#include "workflows/session.h"
 
 CZpSkinLibApp::CZpSkinLibApp(QApplication& app) : m_app(app) {}
 
 CZpSkinLibApp::~CZpSkinLibApp() = default;
+
+kavo::CKavoTcpClient& CZpSkinLibApp::Client() { return kavo::ServerClient(); }
 
 QString CZpSkinLibApp::ConfigPath() {
     return QString::fromStdString(kavo::GetProgramDir()) + QStringLiteral("KAVO.cfg");
@@ -42,7 +51,7 @@ void CZpSkinLibApp::InstallMenuLook() { CSkinTheme::InstallMenuLook(m_app); }
 
 void CZpSkinLibApp::BuildMainWindowObject() {
     // A missing or unreadable file keeps the built-in server list.
-    m_client.LoadServerList(ConfigPath().toStdString());
+    Client().LoadServerList(ConfigPath().toStdString());
 }
 
 void CZpSkinLibApp::StartStore() {
@@ -52,19 +61,25 @@ void CZpSkinLibApp::StartStore() {
 }
 
 int CZpSkinLibApp::RunLoginWindow() {
-    ZPMessageBox(nullptr, QStringLiteral("登录窗口尚未完成，程序将退出。"), kMsgIconNotice, kMsgOk);
-    return kIdCancel;
+    CZPLoginDlg login;
+    return login.exec();
 }
 
-void CZpSkinLibApp::RunMainWindow() { kavo::CloseConnection(); }
+void CZpSkinLibApp::RunMainWindow() {
+    {
+        CZPMainDlg main;
+#ifdef KAVO_HAS_MAIN_COMMANDS
+        // The toolbar, its menus and the notification-area icon; owned by the window.
+        auto* commands = new CZPMainCommands(&main);
+        commands->Install();
+#endif
+        main.exec();
+    }
+    kavo::CloseConnection();
+}
 
 void CZpSkinLibApp::TearDown() {
-    kavo::CAppState& state = kavo::AppState();
-    if (state.LoginMode != 0) {
-        const std::string name(state.CurrentUserName());
-        const std::string password(kavo::FieldText(state.CurrentUser.UserPwd));
-        kavo::CDataAccess().SaveUser(name, password, {}, 0);
-    }
-    m_client.Close();
+    kavo::EndSession();
+    Client().Close();
     kavo::CloseConnection();
 }

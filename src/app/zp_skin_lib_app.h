@@ -23,8 +23,8 @@ public:
     // main window (only after a login), and the shutdown. Returns the process exit code.
     int Run();
 
-    // The one connection to the service; it lives as long as the application object.
-    kavo::CKavoTcpClient& Client() { return m_client; }
+    // The one connection to the service, shared by every window of the process.
+    static kavo::CKavoTcpClient& Client();
 
     // The server list file beside the program.
     static QString ConfigPath();
@@ -42,9 +42,8 @@ protected:
     virtual int RunLoginWindow();
     // Shows the main window modally; the database connection is closed when it returns.
     virtual void RunMainWindow();
-    // Drops the windows and writes LoginState 0 for the user who was logged in.
+    // Closes the connection and writes LoginState 0 for the user who was logged in.
     virtual void TearDown();
 
     QApplication& m_app;
-    kavo::CKavoTcpClient m_client;
 };

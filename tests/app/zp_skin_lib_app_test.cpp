@@ -6,13 +6,17 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/app_settings.h"
+#include "app/main_dlg.h"
+#include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
+#include "workflows/session.h"
 
 namespace {
 
@@ -37,9 +41,35 @@ protected:
     void RunMainWindow() override {
         steps << QStringLiteral("main");
         mainWindowShown = true;
-        CZpSkinLibApp::RunMainWindow();
+        if (realMainWindow) {
+            CZpSkinLibApp::RunMainWindow();
+        } else {
+            kavo::CloseConnection();
+        }
     }
+
+public:
+    bool realMainWindow = false;
 };
+
+// Calls fn with the first visible top-level window of type W, once it is up.
+template <typename W>
+void WhenShown(std::function<void(W*)> fn) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, fn] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* window = qobject_cast<W*>(w);
+            if (window && window->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                fn(window);
+                return;
+            }
+        }
+    });
+    timer->start();
+}
 
 class AppTest : public ::testing::Test {
 protected:
@@ -74,14 +104,36 @@ protected:
 
 TEST_F(AppTest, StartsTheStoreBeforeTheLoginAndEndsWithoutAMainWindowWhenNobodyLogsIn) {
     CScriptedApp program(*qApp);
+    // The real login window, closed by its close box as soon as it is up.
+    bool loginShown = false;
+    WhenShown<CZPLoginDlg>([&loginShown](CZPLoginDlg* login) {
+        loginShown = true;
+        login->OnSkinButton(CZPLoginDlg::kCodeClose);
+    });
     EXPECT_EQ(program.Run(), 0);
+    EXPECT_TRUE(loginShown);
     EXPECT_EQ(program.steps, (QStringList{QStringLiteral("store"), QStringLiteral("login")}));
     EXPECT_FALSE(program.mainWindowShown);
     EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("Norvane"));
     EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("KAVO.kavo"))));
-    // Until the login window exists the program says so and ends.
-    ASSERT_EQ(CZPMessageScript::Shown().size(), 1);
-    EXPECT_EQ(CZPMessageScript::Shown()[0].icon, kMsgIconNotice);
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+}
+
+TEST_F(AppTest, AfterALoginTheMainWindowRunsAndItsEndReleasesTheUser) {
+    CScriptedApp program(*qApp);
+    program.realMainWindow = true;
+    program.login = [] { return LogInOnline(); };
+    bool mainShown = false;
+    QString caption;
+    WhenShown<CZPMainDlg>([&](CZPMainDlg* main) {
+        mainShown = true;
+        caption = main->windowTitle();
+        main->reject();
+    });
+    EXPECT_EQ(program.Run(), 0);
+    EXPECT_TRUE(mainShown);
+    EXPECT_EQ(caption, QStringLiteral("Tavrin-手机管家"));
+    EXPECT_FALSE(kavo::CDataAccess().IsUserLoggedIn("alice"));
 }
 
 TEST_F(AppTest, ALoginThatClosesWithoutLoggingInEndsLikeACancel) {
@@ -121,7 +173,10 @@ TEST_F(AppTest, TheServerListIsReadFromTheProgramDirectory) {
     EXPECT_EQ(CZpSkinLibApp::ConfigPath(), dir_.filePath(QStringLiteral("KAVO.cfg")));
 
     CScriptedApp program(*qApp);
+    program.login = [] { return kIdCancel; };
     program.Run();
     EXPECT_EQ(program.Client().ServerHost(0), "127.0.0.1");
+    // The program has one client: every window uses the one the start-up configured.
+    EXPECT_EQ(&program.Client(), &kavo::ServerClient());
     EXPECT_EQ(program.Client().ServerHost(1), "");
 }

@@ -1,0 +1,124 @@
+#include "dialogs/loading_dlg.h"
+
+#include <QPainter>
+#include <QShowEvent>
+
+#include "dialogs/message_box.h"
+#include "skin/busy_indicator.h"
+#include "skin/skin_button.h"
+#include "skin/skin_theme.h"
+#include "workflows/messages.h"
+#include "workflows/session.h"
+
+namespace {
+
+constexpr int kBusySize = 36;
+constexpr int kBusyTop = 22;  // below the title bar, within the body
+constexpr int kTextTop = 70;
+constexpr int kButtonWidth = 69;
+constexpr int kButtonHeight = 27;
+
+}  // namespace
+
+CZPLoadingDlg::CZPLoadingDlg(QWidget* parent, bool registration)
+    : CZPModalDialog(parent), m_registration(registration) {
+    setFixedSize(kWidth, kHeight);
+    SetCaptionCodes(kCodeMinimise, kCodeClose);
+
+    m_busy = new CZPBusyIndicator(this);
+    m_busy->setFixedSize(kBusySize, kBusySize);
+    m_cancelButton = new CZPSkinButton(QStringLiteral("取消"), kCodeCancel, this);
+    m_cancelButton->SetSubtitle(QStringLiteral("Cancel"));
+    m_cancelButton->setAutoDefault(false);
+
+    const QRect body = BodyRect();
+    m_busy->move(body.left() + (body.width() - kBusySize) / 2, body.top() + kBusyTop - 12);
+    m_cancelButton->setGeometry(body.left() + (body.width() - kButtonWidth) / 2,
+                                body.bottom() - kButtonHeight - 10, kButtonWidth, kButtonHeight);
+}
+
+CZPLoadingDlg::~CZPLoadingDlg() {
+    // The window never outlives its worker, nor the worker its window.
+    if (m_worker.IsRunning()) m_worker.Cancel(&kavo::ServerClient());
+}
+
+void CZPLoadingDlg::PaintBody(QPainter& painter, const QRect& body) {
+    CZPSkinDialog::PaintBody(painter, body);
+    painter.setPen(CSkinTheme::Color(ESkinColor::kText));
+    painter.setFont(CSkinTheme::UiFont(13));
+    const QRect line(body.left(), body.top() + kTextTop - 12, body.width(), 24);
+    painter.drawText(line, Qt::AlignCenter | Qt::TextSingleLine,
+                     QString::fromUtf8(kavo::msg::kReadingData));
+}
+
+void CZPLoadingDlg::showEvent(QShowEvent* event) {
+    CZPModalDialog::showEvent(event);
+    if (!event->spontaneous() && !m_started) StartWorker();
+}
+
+void CZPLoadingDlg::StartWorker() {
+    m_started = true;
+    const kavo::CLoginForm form = m_form;
+    const bool registration = m_registration;
+    m_worker.Start(
+        this,
+        [form, registration](const std::atomic<bool>& cancelled) {
+            return kavo::RunLoginWorker(kavo::ServerClient(), form, registration, cancelled);
+        },
+        [this](int code) { OnSkinButton(code); });
+}
+
+void CZPLoadingDlg::OnSkinButton(int code) {
+    switch (code) {
+        case CZPWorkerRunner::kOutcomeSuccess:
+            if (!m_handled) OnSuccess();
+            break;
+        case CZPWorkerRunner::kOutcomeFailure:
+            if (!m_handled) OnFailure();
+            break;
+        case kCodeCancel:
+        case kCodeClose:
+            if (!m_handled) CancelWork();
+            break;
+        case kCodeMinimise:
+            showMinimized();
+            break;
+        default:
+            break;
+    }
+}
+
+void CZPLoadingDlg::OnSuccess() {
+    m_handled = true;
+    m_worker.Join();
+    kavo::ApplyLoginSuccess(m_form, m_registration);
+    done(kIdOk);
+}
+
+void CZPLoadingDlg::OnFailure() {
+    m_handled = true;
+    m_worker.Join();
+    hide();
+    QWidget* owner = parentWidget();
+    const kavo::CLoginFailure failure =
+        kavo::DescribeLoginFailure(kavo::ServerClient().LastError(), m_form, m_registration);
+    const QString text = QString::fromStdString(failure.message);
+    if (failure.offlineOffered) {
+        if (ZPMessageBox(owner, text, kMsgIconQuestion, kMsgYesNo) == kIdYes) {
+            kavo::ApplyOfflineLogin(m_form);
+            done(kIdOk);
+            return;
+        }
+    } else {
+        ZPMessageBox(owner, text, kMsgIconError, kMsgOk);
+    }
+    done(kIdCancel);
+}
+
+void CZPLoadingDlg::CancelWork() {
+    m_handled = true;
+    hide();
+    if (QWidget* starter = parentWidget()) starter->show();
+    m_worker.Cancel(&kavo::ServerClient());
+    done(kIdCancel);
+}
