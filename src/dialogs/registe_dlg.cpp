@@ -12,6 +12,7 @@
 #include "skin/skin_edit.h"
 #include "skin/skin_label.h"
 #include "workflows/login_flow.h"
+#include "workflows/registration_flow.h"
 
 namespace {
 
@@ -79,18 +80,11 @@ bool CZPRegisteDlg::Register() {
     const QString user = m_user->text();
     const QString password = m_password->text();
     const QString confirm = m_confirm->text();
-    const char* refusal = nullptr;
-    if (user.isEmpty()) {
-        refusal = "请输入注册用户名";
-    } else if (password.isEmpty()) {
-        refusal = "请输入注册密码";
-    } else if (confirm.isEmpty()) {
-        refusal = "请再次输入密码";
-    } else if (password != confirm) {
-        refusal = "两次输入的密码不一致，请重新输入！";
-    }
-    if (refusal) {
-        ZPMessageBox(this, QString::fromUtf8(refusal), kMsgIconError, kMsgOk);
+    const kavo::RegistrationCheck check = kavo::CheckRegistrationForm(
+        user.toStdString(), password.toStdString(), confirm.toStdString());
+    if (check != kavo::RegistrationCheck::kOk) {
+        ZPMessageBox(this, QString::fromUtf8(kavo::RegistrationCheckMessage(check)), kMsgIconError,
+                     kMsgOk);
         return false;
     }
 

@@ -12,6 +12,7 @@
 #include "app/main_dlg.h"
 #include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
+#include "server_runner.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
@@ -179,4 +180,37 @@ TEST_F(AppTest, TheServerListIsReadFromTheProgramDirectory) {
     // The program has one client: every window uses the one the start-up configured.
     EXPECT_EQ(&program.Client(), &kavo::ServerClient());
     EXPECT_EQ(program.Client().ServerHost(1), "");
+}
+
+// The whole start-up against the real service: the server list from KAVO.cfg, the automatic
+// login of the most recent user, the main window, and the release of the user at the end.
+TEST_F(AppTest, StartingWithAutomaticLoginReachesTheMainWindowThroughTheRealServer) {
+    kavo::test::ServerRunner server;
+    ASSERT_TRUE(server.Start({"--seed-demo"})) << server.error();
+    QFile cfg(dir_.filePath(QStringLiteral("KAVO.cfg")));
+    ASSERT_TRUE(cfg.open(QIODevice::WriteOnly));
+    cfg.write("<KAVO><IP SvrIP0=\"127.0.0.1\" SvrIP1=\"\" SvrIP2=\"\"/></KAVO>");
+    cfg.close();
+    kavo::ServerClient().SetPorts(server.loginPort(), server.servicePort());
+    ASSERT_TRUE(kavo::StartLocalStore());
+    kavo::CDataAccess().SaveUser("demo", "demo123", {}, 0);
+    CZPSettings::SetAutoLogin(true);
+
+    CScriptedApp program(*qApp);
+    program.realMainWindow = true;
+    bool online = false;
+    WhenShown<CZPMainDlg>([&online](CZPMainDlg* main) {
+        online = kavo::AppState().LoginMode == 2 && kavo::CDataAccess().IsUserLoggedIn("demo") &&
+                 !kavo::AppState().SmsList.empty();
+        main->reject();
+    });
+    EXPECT_EQ(program.Run(), 0);
+    EXPECT_TRUE(program.mainWindowShown);
+    EXPECT_TRUE(online);
+    EXPECT_FALSE(kavo::CDataAccess().IsUserLoggedIn("demo"));
+    // Nothing went wrong on the way (the main window may offer its download).
+    for (const SShownMessage& shown : CZPMessageScript::Shown())
+        EXPECT_NE(shown.icon, kMsgIconError) << shown.text.toStdString();
+    kavo::ServerClient().Close();
+    kavo::ServerClient().SetPorts(1974, 1980);
 }
