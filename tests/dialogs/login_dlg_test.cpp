@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
+#include <QLineEdit>
+#include <QTest>
 
 #include "dialogs/loading_dlg.h"
 #include "login_test_support.h"
@@ -90,6 +91,18 @@ TEST_F(LoginDlgTest, EmptyNameOrPasswordIsANoticeAndNothingIsSent) {
     EXPECT_EQ(CZPMessageScript::Shown()[1].text, QString::fromUtf8(msg::kEnterPassword));
     EXPECT_EQ(CZPMessageScript::Shown()[1].icon, kMsgIconNotice);
     EXPECT_FALSE(ServerClient().IsConnected());
+}
+
+TEST_F(LoginDlgTest, EnterInAnyFieldLogsInLikeTheButton) {
+    CZPLoginDlg dlg;
+    dlg.show();
+    QTest::keyClick(dlg.PasswordBox(), Qt::Key_Return);
+    QTest::keyClick(dlg.UserBox()->lineEdit(), Qt::Key_Enter);
+    QTest::keyClick(dlg.AutoLoginBox(), Qt::Key_Return);
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 3);
+    for (const SShownMessage& shown : CZPMessageScript::Shown())
+        EXPECT_EQ(shown.text, QString::fromUtf8(msg::kEnterUserName));
+    EXPECT_TRUE(dlg.isVisible());
 }
 
 TEST_F(LoginDlgTest, AKnownUserWithTheRightPasswordIsOfferedTheOfflineLogin) {

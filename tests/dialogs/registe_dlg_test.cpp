@@ -48,6 +48,12 @@ TEST_F(RegisteDlgTest, TheFieldsAreCheckedInOrderBeforeAnythingIsSent) {
         EXPECT_EQ(CZPMessageScript::Shown()[i].icon, kMsgIconError);
     }
     EXPECT_FALSE(ServerClient().IsConnected());
+
+    // Enter in a field registers like the button.
+    dlg.show();
+    QTest::keyClick(dlg.ContactEdit(), Qt::Key_Return);
+    EXPECT_EQ(CZPMessageScript::Shown().size(), expected.size() + 1);
+    EXPECT_EQ(CZPMessageScript::LastShown()->text, expected.last());
 }
 
 TEST_F(RegisteDlgTest, ARegisteredUserIsListedButNotLoggedIn) {
