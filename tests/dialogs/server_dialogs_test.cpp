@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
+#include <csignal>
 
 #include "command_dialogs_support.h"
 #include "dialogs/about_dlg.h"
@@ -94,6 +95,24 @@ TEST_F(ServerDialogsTest, StatisticsFillsItsFieldsAndLeavesTheHistoryAlone) {
     EXPECT_TRUE(AppState().HistoryEntries.empty());
     // Esc closes it once the worker has ended.
     QTest::keyClick(&dlg, Qt::Key_Escape);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST_F(ServerDialogsTest, WhileLoadingEscAndTheCloseBoxDoNothing) {
+    LogInDemo();
+    // The server stops answering until it is continued: the worker waits meanwhile.
+    ASSERT_EQ(::kill(server().pid(), SIGSTOP), 0);
+    CZPStatisticsDlg dlg(client(), nullptr);
+    dlg.show();
+    ASSERT_TRUE(dlg.IsBusy());
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    dlg.OnSkinButton(CZPFetchDlg::kCodeClose);
+    dlg.close();
+    EXPECT_TRUE(dlg.isVisible());
+    ASSERT_EQ(::kill(server().pid(), SIGCONT), 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return !dlg.IsBusy(); }));
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.OnSkinButton(CZPFetchDlg::kCodeClose);
     EXPECT_FALSE(dlg.isVisible());
 }
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 #include "command_dialogs_support.h"
@@ -128,6 +130,18 @@ TEST_F(WaittingDlgTest, CancelEndsTheWindowWithoutAMessage) {
     EXPECT_EQ(store.exec(), kIdCancel);
     EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
     EXPECT_FALSE(store.Worker().IsRunning());
+}
+
+TEST_F(WaittingDlgTest, CancelStopsARestoreBlockedOnASilentServer) {
+    LogInFresh();
+    ASSERT_EQ(::kill(server().pid(), SIGSTOP), 0);
+    CZPWaittingDlg restore(CZPWaittingDlg::kRestore, client());
+    // Cancel once the window runs; the worker is blocked waiting for the server's reply.
+    QTimer::singleShot(0, &restore, [&] { restore.OnSkinButton(CZPWaittingDlg::kCodeCancel); });
+    EXPECT_EQ(restore.exec(), kIdCancel);
+    EXPECT_FALSE(restore.Worker().IsRunning());
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+    ::kill(server().pid(), SIGCONT);
 }
 
 }  // namespace
