@@ -66,8 +66,8 @@ TEST_F(WaittingDlgTest, StoreThenRestoreGivesBackEveryContactByteForByte) {
 TEST_F(WaittingDlgTest, RestoreThatBreaksOffKeepsWhatArrivedAndShowsTheError) {
     LogInFresh();
     std::vector<CRelData> original;
-    for (int i = 0; i < 1500; ++i) original.push_back(test::ChineseContact(i));
-    ASSERT_EQ(MergeContacts(original), 1500);
+    for (int i = 0; i < 4000; ++i) original.push_back(test::ChineseContact(i));
+    ASSERT_EQ(MergeContacts(original), 4000);
     CZPWaittingDlg store(CZPWaittingDlg::kStore, client());
     ASSERT_EQ(store.exec(), kIdOk);
     WipeLocalContacts();
@@ -83,7 +83,7 @@ TEST_F(WaittingDlgTest, RestoreThatBreaksOffKeepsWhatArrivedAndShowsTheError) {
     std::vector<CRelData> kept;
     const int n = CDataAccess().LoadContacts(kept);
     EXPECT_GT(n, 0);
-    EXPECT_LT(n, 1500);
+    EXPECT_LT(n, 4000);
     EXPECT_EQ(n, static_cast<int>(AppState().ContactList.size()));
 }
 
