@@ -11,7 +11,9 @@ CZPWorkerRunner::~CZPWorkerRunner() {
 }
 
 bool CZPWorkerRunner::Start(QObject* window, Job job, std::function<void(int code)> onOutcome) {
-    if (m_running.load() || m_thread.joinable()) return false;
+    if (m_running.load()) return false;
+    // A worker that has finished is joined before the next one starts.
+    if (m_thread.joinable()) m_thread.join();
     m_window = window;
     m_cancelled = false;
     m_running = true;

@@ -20,7 +20,9 @@ class CKavoTcpClient;
 // Cancel() sets the cancelled flag that the job looks at between its steps and aborts the
 // request under way on the server client, so a call blocked on a server that does not answer
 // returns at once; it waits up to 10 seconds for the worker and joins it. The destructor
-// cancels a worker that still runs, so the thread never outlives its window.
+// cancels a worker that still runs, so the thread never outlives its window. Make the runner a
+// member of the window: it is then destroyed, and its worker joined, before the window's
+// QObject part, so a post from the worker never races the window's destruction.
 class CZPWorkerRunner {
 public:
     static constexpr int kOutcomeSuccess = 49;
@@ -36,7 +38,7 @@ public:
     CZPWorkerRunner& operator=(const CZPWorkerRunner&) = delete;
 
     // Starts job on a new thread; onOutcome(49 or 50) is called later on window's thread.
-    // False when a worker already runs.
+    // False when a worker already runs; one that has finished may be followed by another.
     bool Start(QObject* window, Job job, std::function<void(int code)> onOutcome);
 
     // From the worker: runs fn on the window's thread, later, unless the window is gone.

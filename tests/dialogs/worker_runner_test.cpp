@@ -34,6 +34,14 @@ TEST(WorkerRunnerTest, TheOutcomeAndProgressArriveOnTheWindowsThread) {
     EXPECT_EQ(seenOn, window.thread());
     runner.Join();
     EXPECT_FALSE(runner.IsRunning());
+
+    // A finished worker may be followed by another on the same runner.
+    outcome = 0;
+    ASSERT_TRUE(runner.Start(
+        &window, [](const std::atomic<bool>&) { return true; },
+        [&outcome](int code) { outcome = code; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return outcome != 0; }, 10000));
+    EXPECT_EQ(outcome, CZPWorkerRunner::kOutcomeSuccess);
 }
 
 TEST(WorkerRunnerTest, ACancelledWorkerIsJoinedAndItsOutcomeNeverArrives) {
