@@ -9,8 +9,13 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "dialogs/loading_dlg.h"
+#include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
 #include "dialogs/msg_dlg.h"
+#include "dialogs/registe_dlg.h"
+#include "net/result_codes.h"
+#include "net/wire.h"
 #include "skin/busy_indicator.h"
 #include "skin/skin_button.h"
 #include "skin/skin_check_box.h"
@@ -22,6 +27,7 @@
 #include "skin/skin_menu.h"
 #include "skin/skin_tab_bar.h"
 #include "skin/skin_theme.h"
+#include "workflows/messages.h"
 
 namespace {
 
@@ -151,6 +157,40 @@ bool SaveSkinPictures(const QDir& dir) {
     return ok;
 }
 
+// The login window with two known users, the progress window, the registration window and
+// the offline-login question.
+bool SaveLoginWindows(const QDir& dir) {
+    auto save = [&dir](QWidget& window, const QString& name) {
+        window.ensurePolished();
+        const QString path = dir.filePath(name + QStringLiteral(".png"));
+        const bool ok = window.grab().save(path, "PNG");
+        std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+        return ok;
+    };
+    CZPLoginDlg login;
+    login.UserBox()->addItems({QStringLiteral("demo"), QStringLiteral("张伟")});
+    login.UserBox()->setEditText(QStringLiteral("demo"));
+    login.PasswordBox()->setText(QStringLiteral("demo123"));
+    login.SavePasswordBox()->setChecked(true);
+    bool ok = save(login, QStringLiteral("login"));
+
+    CZPLoadingDlg progress;
+    ok = save(progress, QStringLiteral("login_progress")) && ok;
+
+    CZPRegisteDlg registration;
+    registration.UserEdit()->setText(QStringLiteral("李娜"));
+    registration.PasswordEdit()->setText(QStringLiteral("secret"));
+    registration.ConfirmEdit()->setText(QStringLiteral("secret"));
+    registration.ContactEdit()->setText(QStringLiteral("13812345678"));
+    ok = save(registration, QStringLiteral("registration")) && ok;
+
+    return SaveMessageBox(dir, QStringLiteral("msgbox_offline_login"),
+                          QString::fromStdString(kavo::ResultMessage(kavo::wire::kResultTransport) +
+                                                 kavo::msg::kAskOfflineLogin),
+                          kMsgIconQuestion, kMsgYesNo) &&
+           ok;
+}
+
 }  // namespace
 
 int WriteScreenshots(const QString& dirPath) {
@@ -175,5 +215,6 @@ int WriteScreenshots(const QString& dirPath) {
                          QStringLiteral("是否下载联系人信息?"), kMsgIconQuestion, kMsgYesNoCancel));
     count(SaveSkinSample(dir));
     count(SaveSkinPictures(dir));
+    count(SaveLoginWindows(dir));
     return failures;
 }
