@@ -6,7 +6,7 @@
 #include <QScreen>
 
 #include "dialogs/account_dlg.h"
-#include "skin/skin_theme.h"
+#include "skin/skin_pane.h"
 
 CZPAccountAddDlg::CZPAccountAddDlg(QWidget* parent) : CZPSkinDialog(parent) {
     setFixedSize(kWidth, kHeight);
@@ -38,22 +38,12 @@ void CZPAccountAddDlg::showEvent(QShowEvent* event) {
 }
 
 void CZPAccountAddDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            CZPSkinDialog::keyPressEvent(event);
-    }
+    if (!SwallowEnterAndEscape(event)) CZPSkinDialog::keyPressEvent(event);
 }
 
 void CZPAccountAddDlg::PaintBody(QPainter& painter, const QRect& body) {
     CZPSkinDialog::PaintBody(painter, body);
     // The header between the title bar and the panel.
     const QRect header(body.left() + 11, body.top() + 2, body.width() - 22, 65 - body.top() - 4);
-    painter.setFont(CSkinTheme::UiFont(16, true));
-    painter.setPen(CSkinTheme::Color(ESkinColor::kAccent));
-    painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("新增游戏账号"));
+    PaintPaneHeading(painter, header, QStringLiteral("新增游戏账号"));
 }

@@ -8,45 +8,33 @@
 #include "dialogs/field_limits.h"
 #include "dialogs/message_box.h"
 #include "skin/skin_edit.h"
-#include "skin/skin_label.h"
-#include "skin/skin_theme.h"
+#include "skin/skin_pane.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 
 namespace {
-constexpr int kHeaderHeight = 40;
-
 QString FieldQString(std::string_view gbk) { return QString::fromStdString(kavo::GbkToUtf8(gbk)); }
 }  // namespace
 
 CZPAccountDlg::CZPAccountDlg(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_StyledBackground, true);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(16, kHeaderHeight + 14, 16, 14);
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(10);
-    grid->setColumnStretch(1, 1);
-
+    QGridLayout* grid = NewPaneForm(this, 16, 14);
     auto line = [&](const char* label, int row, const char* name) {
-        grid->addWidget(new CZPSkinLabel(QString::fromUtf8(label), this), row, 0);
         auto* edit = new CZPSkinEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
         LimitField(edit, 49);
         connect(edit, &QLineEdit::textEdited, this, [this] { m_modified = true; });
-        grid->addWidget(edit, row, 1);
+        AddFormRow(grid, row, QString::fromUtf8(label), edit);
         return edit;
     };
     m_name = line("账号名称", 0, "AccountName");
     m_game = line("游戏名称", 1, "GameName");
     m_id = line("账   号 ID", 2, "AccountID");
     m_password = line("账号密码", 3, "AccountPwd");
-    grid->addWidget(new CZPSkinLabel(QStringLiteral("账号备注"), this), 4, 0,
-                    Qt::AlignTop | Qt::AlignLeft);
     m_remark = new CZPLimitedTextEdit(511, this);
     m_remark->setObjectName(QStringLiteral("Remark"));
     connect(m_remark, &CZPLimitedTextEdit::userEdited, this, [this] { m_modified = true; });
-    grid->addWidget(m_remark, 4, 1);
-    grid->setRowStretch(4, 1);
+    AddFormRow(grid, 4, QStringLiteral("账号备注"), m_remark, true);
     auto* save = new CZPSkinButton(QStringLiteral("保存"), kCodeSave, this);
     save->SetKind(CZPSkinButton::EKind::kPrimary);
     save->setFixedSize(69, 27);
@@ -109,29 +97,10 @@ void CZPAccountDlg::OnSkinButton(int code) {
 }
 
 void CZPAccountDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (!SwallowEnterAndEscape(event)) QWidget::keyPressEvent(event);
 }
 
 void CZPAccountDlg::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    const QRect header(0, 0, width(), kHeaderHeight);
-    QLinearGradient g(header.topLeft(), header.bottomLeft());
-    g.setColorAt(0, CSkinTheme::Color(ESkinColor::kTitleTop));
-    g.setColorAt(1, CSkinTheme::Color(ESkinColor::kTitleBottom));
-    p.fillRect(header, g);
-    p.setPen(CSkinTheme::Color(ESkinColor::kTitleText));
-    p.setFont(CSkinTheme::UiFont(14, true));
-    p.drawText(header.adjusted(16, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("游戏账号"));
-    p.setPen(CSkinTheme::Color(ESkinColor::kControlBorder));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    PaintPaneHeader(p, this, QStringLiteral("游戏账号"));
 }

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "dialogs/name_card_dlg.h"
-#include "skin/skin_theme.h"
+#include "skin/skin_pane.h"
 
 CZPAddUsersDlg::CZPAddUsersDlg(int initialGroupIndex, QWidget* parent) : CZPSkinDialog(parent) {
     setFixedSize(kWidth, kHeight);
@@ -33,22 +33,12 @@ void CZPAddUsersDlg::showEvent(QShowEvent* event) {
 
 void CZPAddUsersDlg::keyPressEvent(QKeyEvent* event) {
     // Neither Enter nor Esc ends the window; Save and Cancel do.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            CZPSkinDialog::keyPressEvent(event);
-    }
+    if (!SwallowEnterAndEscape(event)) CZPSkinDialog::keyPressEvent(event);
 }
 
 void CZPAddUsersDlg::PaintBody(QPainter& painter, const QRect& body) {
     CZPSkinDialog::PaintBody(painter, body);
     // The header between the title bar and the editor.
     const QRect header(body.left() + 10, body.top() + 4, body.width() - 20, 63 - body.top() - 8);
-    painter.setFont(CSkinTheme::UiFont(16, true));
-    painter.setPen(CSkinTheme::Color(ESkinColor::kAccent));
-    painter.drawText(header, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("新增联系人"));
+    PaintPaneHeading(painter, header, QStringLiteral("新增联系人"));
 }

@@ -8,6 +8,7 @@
 #include "dialogs/field_limits.h"
 #include "skin/skin_edit.h"
 #include "skin/skin_label.h"
+#include "skin/skin_pane.h"
 
 CZPContactPage::CZPContactPage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_StyledBackground, true);
@@ -71,13 +72,5 @@ void CZPContactPage::EnableControls(bool enable) {
 
 void CZPContactPage::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc neither save nor close anything from inside the editor.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (!SwallowEnterAndEscape(event)) QWidget::keyPressEvent(event);
 }

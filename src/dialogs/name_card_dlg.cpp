@@ -8,6 +8,7 @@
 #include "dialogs/base_info_dlg.h"
 #include "dialogs/image_info_dlg.h"
 #include "dialogs/message_box.h"
+#include "skin/skin_pane.h"
 #include "skin/skin_theme.h"
 #include "store/app_state.h"
 #include "workflows/messages.h"
@@ -163,15 +164,7 @@ void CZPNameCardDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CZPNameCardDlg::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QWidget::keyPressEvent(event);
-    }
+    if (!SwallowEnterAndEscape(event)) QWidget::keyPressEvent(event);
 }
 
 void CZPNameCardDlg::paintEvent(QPaintEvent*) {
