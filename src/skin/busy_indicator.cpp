@@ -1,14 +1,11 @@
 #include "skin/busy_indicator.h"
 
 #include <QPainter>
-#include <QTimerEvent>
 #include <QtMath>
 
 #include "skin/skin_theme.h"
 
-CZPBusyIndicator::CZPBusyIndicator(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TranslucentBackground);
-}
+CZPBusyIndicator::CZPBusyIndicator(QWidget* parent) : CZPTickingWidget(kIntervalMs, parent) {}
 
 void CZPBusyIndicator::Advance() {
     m_step = (m_step + 1) % kDots;
@@ -33,22 +30,4 @@ void CZPBusyIndicator::paintEvent(QPaintEvent*) {
         painter.setBrush(colour);
         painter.drawEllipse(at, dot * (age == 0 ? 1.15 : 1.0), dot * (age == 0 ? 1.15 : 1.0));
     }
-}
-
-void CZPBusyIndicator::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    m_timer.start(kIntervalMs, this);
-}
-
-void CZPBusyIndicator::hideEvent(QHideEvent* event) {
-    m_timer.stop();
-    QWidget::hideEvent(event);
-}
-
-void CZPBusyIndicator::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == m_timer.timerId()) {
-        Advance();
-        return;
-    }
-    QWidget::timerEvent(event);
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QBasicTimer>
-#include <QWidget>
+#include "skin/ticking_widget.h"
 
 // The busy animation of the progress windows: a ring of dots whose bright head turns while
-// the widget is shown. It runs only while visible, so a hidden window costs no timer.
-class CZPBusyIndicator : public QWidget {
+// the widget is shown.
+class CZPBusyIndicator : public CZPTickingWidget {
     Q_OBJECT
 
 public:
@@ -15,7 +14,6 @@ public:
     explicit CZPBusyIndicator(QWidget* parent = nullptr);
 
     int Step() const { return m_step; }
-    bool IsRunning() const { return m_timer.isActive(); }
     // Moves the animation on by one step (what each timer tick does).
     void Advance();
 
@@ -23,11 +21,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
+    void Tick() override { Advance(); }
 
 private:
-    QBasicTimer m_timer;
     int m_step = 0;
 };

@@ -1,14 +1,11 @@
 #include "skin/notice_line.h"
 
 #include <QPainter>
-#include <QTimerEvent>
 
 #include "skin/skin_theme.h"
 
 CZPNoticeLine::CZPNoticeLine(QWidget* parent)
-    : QWidget(parent), m_color(CSkinTheme::Color(ESkinColor::kText)) {
-    setAttribute(Qt::WA_TranslucentBackground);
-}
+    : CZPTickingWidget(kIntervalMs, parent), m_color(CSkinTheme::Color(ESkinColor::kText)) {}
 
 void CZPNoticeLine::SetText(const QString& text) {
     m_text = text;
@@ -39,22 +36,4 @@ void CZPNoticeLine::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     painter.drawText(QRect(m_offset, 0, fontMetrics().horizontalAdvance(m_text) + 1, height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_text);
-}
-
-void CZPNoticeLine::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    m_timer.start(kIntervalMs, this);
-}
-
-void CZPNoticeLine::hideEvent(QHideEvent* event) {
-    m_timer.stop();
-    QWidget::hideEvent(event);
-}
-
-void CZPNoticeLine::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == m_timer.timerId()) {
-        Step();
-        return;
-    }
-    QWidget::timerEvent(event);
 }

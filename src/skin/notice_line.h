@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QBasicTimer>
 #include <QString>
-#include <QWidget>
+
+#include "skin/ticking_widget.h"
 
 // A one-line text that scrolls from right to left, one pixel per step of its 40 ms timer.
 // When the text has left the line completely, the line asks for the next one (needNextText);
 // the window answers with SetText. The timer runs only while the line is shown.
-class CZPNoticeLine : public QWidget {
+class CZPNoticeLine : public CZPTickingWidget {
     Q_OBJECT
 
 public:
@@ -21,7 +21,6 @@ public:
 
     // The left edge of the text, relative to the line.
     int Offset() const { return m_offset; }
-    bool IsRunning() const { return m_timer.isActive(); }
     void SetTextColor(const QColor& color);
 
     // One step of the scroll: what each timer tick does.
@@ -34,13 +33,10 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
+    void Tick() override { Step(); }
 
 private:
     QString m_text;
     int m_offset = 0;
     QColor m_color;
-    QBasicTimer m_timer;
 };
