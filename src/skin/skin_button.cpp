@@ -35,12 +35,8 @@ void CZPSkinButton::SetKind(EKind kind) {
             name = "close";
             break;
     }
-    setProperty("skin", QString::fromLatin1(name));
     if (kind == EKind::kCaption || kind == EKind::kClose) setFocusPolicy(Qt::NoFocus);
-    // The style sheet matches on the property, so the button must be styled afresh.
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
+    CSkinTheme::SetSkinKind(this, name);
 }
 
 void CZPSkinButton::SetSubtitle(const QString& subtitle) {

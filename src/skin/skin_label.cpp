@@ -1,6 +1,6 @@
 #include "skin/skin_label.h"
 
-#include <QStyle>
+#include "skin/skin_theme.h"
 
 CZPSkinLabel::CZPSkinLabel(const QString& text, QWidget* parent, EKind kind)
     : QLabel(text, parent) {
@@ -25,8 +25,5 @@ void CZPSkinLabel::SetKind(EKind kind) {
             name = "value";
             break;
     }
-    setProperty("skin", QString::fromLatin1(name));
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
+    CSkinTheme::SetSkinKind(this, name);
 }

@@ -6,7 +6,9 @@
 #include <QHash>
 #include <QMenu>
 #include <QPainter>
+#include <QStyle>
 #include <QSvgRenderer>
+#include <QWidget>
 #include <memory>
 
 static void InitSkinResources() {
@@ -102,6 +104,13 @@ QFont CSkinTheme::UiFont(int pixelSize, bool bold) {
     font.setBold(bold);
     font.setStyleStrategy(QFont::PreferAntialias);
     return font;
+}
+
+void CSkinTheme::SetSkinKind(QWidget* widget, const char* kind) {
+    widget->setProperty("skin", QString::fromLatin1(kind));
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+    widget->update();
 }
 
 QString CSkinTheme::StyleSheet() {

@@ -9,6 +9,7 @@
 
 class QApplication;
 class QPainter;
+class QWidget;
 
 // The colours of the skin. The style sheet and the windows that paint themselves take their
 // colours from this one table, so the two never drift apart.
@@ -49,6 +50,10 @@ public:
 
     // The style sheet with the palette filled in.
     static QString StyleSheet();
+
+    // Gives a widget one of the style sheet's looks through its "skin" property ("" for the
+    // plain one) and styles it afresh: the sheet matches on the property only when polishing.
+    static void SetSkinKind(QWidget* widget, const char* kind);
 
     // Skin pictures are vector drawings in the resources (":/skin/<name>.svg"), so they stay
     // sharp at any scale factor. Paint draws one into a rectangle of the painter's device;
