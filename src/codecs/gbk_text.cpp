@@ -1,8 +1,9 @@
 #include "gbk_text.h"
 
+#include <iconv.h>
+
 #include <cerrno>
 #include <cstring>
-#include <iconv.h>
 
 namespace kavo {
 namespace {
@@ -73,6 +74,32 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
 bool IsAscii(std::string_view text) {
     for (unsigned char c : text)
         if (c >= 0x80) return false;
+    return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t n;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+        } else {
+            return false;
+        }
+        if (i + n >= text.size()) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n + 1;
+    }
     return true;
 }
 

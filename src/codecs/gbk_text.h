@@ -18,6 +18,11 @@ std::string Utf8ToGbk(std::string_view utf8);
 // True when every byte is 7-bit ASCII: such text is the same in both encodings.
 bool IsAscii(std::string_view text);
 
+// True when the bytes are whole UTF-8 sequences: each lead byte (C2-F4) followed by its
+// trail bytes, none cut off at the end. Enough to tell UTF-8 files from GBK ones; it does
+// not look for overlong three- and four-byte forms or surrogates.
+bool IsValidUtf8(std::string_view text);
+
 // Length in bytes of the GBK character that starts at text[pos] (1 or 2); a lead byte
 // without its trail byte at the end of the text counts as 1.
 std::size_t GbkCharLength(std::string_view text, std::size_t pos);
