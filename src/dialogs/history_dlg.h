@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/statistics_dlg.h"
+#include "dialogs/fetch_dlg.h"
 
 // "历史操作": the user's recorded operations, drawn over the window as a table under a
 // greeting with the date of the latest one. Rows that do not fit are not shown.

@@ -1,13 +1,11 @@
 #include "dialogs/personal_info_dlg.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QShowEvent>
 
 #include "codecs/gbk_text.h"
 #include "dialogs/message_box.h"
-#include "net/result_codes.h"
 #include "skin/skin_button.h"
 #include "skin/skin_edit.h"
 #include "skin/skin_theme.h"
@@ -38,10 +36,8 @@ CZPPersonalInfoDlg::CZPPersonalInfoDlg(QWidget* parent)
     : CZPPersonalInfoDlg(kavo::ServerClient(), parent) {}
 
 CZPPersonalInfoDlg::CZPPersonalInfoDlg(kavo::CKavoTcpClient& client, QWidget* parent)
-    : CZPSkinDialog(parent), m_client(client) {
-    setModal(true);
+    : CZPFetchDlg(client, parent, kCodeMinimise, kCodeClose) {
     setFixedSize(kWidth, kHeight);
-    SetCaptionCodes(kCodeMinimise, kCodeClose);
     for (int i = 0; i < 3; ++i) {
         m_password[i] = new CZPSkinEdit(this);
         m_password[i]->SetMasked(true);
@@ -65,98 +61,59 @@ CZPPersonalInfoDlg::CZPPersonalInfoDlg(kavo::CKavoTcpClient& client, QWidget* pa
     close->setGeometry(kWidth - 100, kHeight - 48, 80, 28);
 }
 
-CZPPersonalInfoDlg::~CZPPersonalInfoDlg() {
-    if (m_worker.IsRunning()) m_worker.Cancel(&m_client);
-}
+CZPPersonalInfoDlg::~CZPPersonalInfoDlg() { CancelFetch(); }
 
 bool CZPPersonalInfoDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->text().isEmpty() && HasRefusedChar(key->text())) return true;  // dropped
     }
-    return CZPSkinDialog::eventFilter(watched, event);
+    return CZPFetchDlg::eventFilter(watched, event);
 }
 
 void CZPPersonalInfoDlg::showEvent(QShowEvent* event) {
-    CZPSkinDialog::showEvent(event);
-    if (event->spontaneous() || m_started) return;
-    m_started = true;
-    m_busy = true;
-    m_change->setEnabled(false);
-    kavo::CKavoTcpClient* client = &m_client;
-    kavo::CMemberTexts* out = &m_fetched;
-    m_worker.Start(
-        this,
-        [client, out](const std::atomic<bool>&) { return kavo::FetchMemberTexts(*client, *out); },
-        [this](int code) { OnSkinButton(code); });
+    CZPFetchDlg::showEvent(event);
+    if (IsBusy()) m_change->setEnabled(false);  // the worker has the connection
+}
+
+bool CZPPersonalInfoDlg::Fetch(kavo::CKavoTcpClient& client) {
+    return kavo::FetchMemberTexts(client, m_fetched);
+}
+
+void CZPPersonalInfoDlg::OnFetched() {
+    m_shown = m_fetched;
+    m_change->setEnabled(true);
+    update();
 }
 
 void CZPPersonalInfoDlg::OnSkinButton(int code) {
-    switch (code) {
-        case CZPWorkerRunner::kOutcomeSuccess:
-            m_worker.Join();
-            m_busy = false;
-            m_shown = m_fetched;
-            m_change->setEnabled(true);
-            update();
-            break;
-        case CZPWorkerRunner::kOutcomeFailure: {
-            m_worker.Join();
-            m_busy = false;
-            m_failure = QString::fromStdString(kavo::ResultMessage(m_client.LastError()));
-            QWidget* owner = parentWidget();
-            done(kIdCancel);
-            ZPMessageBox(owner, m_failure, kMsgIconError, kMsgOk);
-            break;
-        }
-        case kCodeChangePassword:
-            if (!m_busy) ChangePassword();
-            break;
-        case kCodeClose:
-            reject();
-            break;
-        case kCodeMinimise:
-            showMinimized();
-            break;
-        default:
-            break;
+    if (code == kCodeChangePassword) {
+        if (!IsBusy()) ChangePassword();
+        return;
     }
+    CZPFetchDlg::OnSkinButton(code);
 }
 
 void CZPPersonalInfoDlg::ChangePassword() {
     const kavo::PasswordChange result = kavo::ChangeCurrentPassword(
-        m_client, m_password[0]->text().toStdString(), m_password[1]->text().toStdString(),
+        Client(), m_password[0]->text().toStdString(), m_password[1]->text().toStdString(),
         m_password[2]->text().toStdString());
     const bool ok = result == kavo::PasswordChange::kOk;
     ZPMessageBox(this, QString::fromUtf8(kavo::PasswordChangeMessage(result)),
                  ok ? kMsgIconSuccess : kMsgIconError, kMsgOk);
 }
 
-void CZPPersonalInfoDlg::reject() {
-    if (m_busy) return;
-    CZPSkinDialog::reject();
-}
-
 void CZPPersonalInfoDlg::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
-    if (m_busy && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) return;
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (!IsBusy() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
         reject();  // Enter closes the window like Esc once the status is there
         return;
     }
-    CZPSkinDialog::keyPressEvent(event);
-}
-
-void CZPPersonalInfoDlg::closeEvent(QCloseEvent* event) {
-    if (m_busy) {
-        event->ignore();
-        return;
-    }
-    CZPSkinDialog::closeEvent(event);
+    CZPFetchDlg::keyPressEvent(event);
 }
 
 void CZPPersonalInfoDlg::PaintBody(QPainter& painter, const QRect& body) {
-    CZPSkinDialog::PaintBody(painter, body);
+    CZPFetchDlg::PaintBody(painter, body);
     painter.setFont(CSkinTheme::UiFont(13));
     painter.setPen(CSkinTheme::Color(ESkinColor::kText));
     auto label = [&](int top, const QString& text) {

@@ -2,13 +2,9 @@
 
 #include <QString>
 
-#include "dialogs/worker_runner.h"
-#include "skin/skin_dialog.h"
+#include "dialogs/fetch_dlg.h"
 #include "workflows/personal_info_flow.h"
 
-namespace kavo {
-class CKavoTcpClient;
-}
 class CZPSkinButton;
 class CZPSkinEdit;
 
@@ -16,11 +12,12 @@ class CZPSkinEdit;
 // password change. A failed fetch closes the window with the error's message. The change
 // button stays disabled while the worker runs, so only one request at a time uses the
 // connection.
-class CZPPersonalInfoDlg : public CZPSkinDialog {
+class CZPPersonalInfoDlg : public CZPFetchDlg {
     Q_OBJECT
 
 public:
     static constexpr int kCodeChangePassword = 34;
+    // This window's own caption box codes (in place of the fetch window's).
     static constexpr int kCodeClose = 35;
     static constexpr int kCodeMinimise = 36;
     static constexpr int kWidth = 549;
@@ -35,34 +32,26 @@ public:
     CZPSkinEdit* NewPassword() const { return m_password[1]; }
     CZPSkinEdit* ConfirmPassword() const { return m_password[2]; }
     CZPSkinButton* ChangeButton() const { return m_change; }
-    bool IsBusy() const { return m_busy; }
-    CZPWorkerRunner& Worker() { return m_worker; }
     // The fee type, expiry time and balance as drawn (empty until the server answered).
     QString FeeType() const { return QString::fromStdString(m_shown.feeType); }
     QString ExpiryTime() const { return QString::fromStdString(m_shown.expiryTime); }
     QString Balance() const { return QString::fromStdString(m_shown.balance); }
-    QString FailureMessage() const { return m_failure; }
 
     void OnSkinButton(int code) override;
-    void reject() override;
 
 protected:
+    bool Fetch(kavo::CKavoTcpClient& client) override;
+    void OnFetched() override;
     void PaintBody(QPainter& painter, const QRect& body) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ChangePassword();
 
-    kavo::CKavoTcpClient& m_client;
-    CZPWorkerRunner m_worker;
     kavo::CMemberTexts m_fetched;  // written by the worker before it posts its outcome
     kavo::CMemberTexts m_shown;
-    bool m_busy = false;
-    bool m_started = false;
-    QString m_failure;
     CZPSkinEdit* m_password[3] = {};
     CZPSkinButton* m_change = nullptr;
 };
