@@ -181,6 +181,18 @@ void CServerDb::Fail(const char* what) {
     lastError_ = std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_) : "not open");
 }
 
+bool CServerDb::CommitLocked() {
+    if (Exec("COMMIT")) return true;
+    Exec("ROLLBACK");
+    return false;
+}
+
+bool CServerDb::RollBackLocked(const char* what) {
+    Fail(what);
+    Exec("ROLLBACK");
+    return false;
+}
+
 int CServerDb::CountLocked(const char* sql, std::int64_t userId) {
     if (!db_) return 0;
     Stmt s(db_, sql);
@@ -370,16 +382,8 @@ bool CServerDb::StoreContacts(std::int64_t userId, const std::vector<StoredConta
         ok = ins.Run();
         ins.Reset();
     }
-    if (!ok) {
-        Fail("store contacts");
-        Exec("ROLLBACK");
-        return false;
-    }
-    if (!Exec("COMMIT")) {
-        Exec("ROLLBACK");
-        return false;
-    }
-    return true;
+    if (!ok) return RollBackLocked("store contacts");
+    return CommitLocked();
 }
 
 std::vector<std::pair<std::int64_t, std::string>> CServerDb::ContactsAfter(std::int64_t userId,
@@ -404,18 +408,13 @@ int CServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::
     for (const std::string& name : names) {
         del.Bind(1, userId).Blob(2, name);
         if (!del.Run()) {
-            Fail("delete contacts");
-            Exec("ROLLBACK");
+            RollBackLocked("delete contacts");
             return -1;
         }
         total += sqlite3_changes(db_);
         del.Reset();
     }
-    if (!Exec("COMMIT")) {
-        Exec("ROLLBACK");
-        return -1;
-    }
-    return total;
+    return CommitLocked() ? total : -1;
 }
 
 // ---- SMS -----------------------------------------------------------------------------
@@ -492,18 +491,13 @@ int CServerDb::DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>& 
     for (std::uint32_t id : ids) {
         del.Bind(1, userId).Bind(2, id);
         if (!del.Run()) {
-            Fail("delete SMS");
-            Exec("ROLLBACK");
+            RollBackLocked("delete SMS");
             return -1;
         }
         total += sqlite3_changes(db_);
         del.Reset();
     }
-    if (!Exec("COMMIT")) {
-        Exec("ROLLBACK");
-        return -1;
-    }
-    return total;
+    return CommitLocked() ? total : -1;
 }
 
 // ---- accounts ------------------------------------------------------------------------

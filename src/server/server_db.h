@@ -136,6 +136,10 @@ private:
     bool Exec(const char* sql);
     int CountLocked(const char* sql, std::int64_t userId);
     void Fail(const char* what);
+    // The two ends of a transaction opened with BEGIN: COMMIT (rolled back when the commit
+    // fails), and the roll-back after a failed statement. Both return false on a failure.
+    bool CommitLocked();
+    bool RollBackLocked(const char* what);
 
     mutable std::mutex mutex_;
     sqlite3* db_ = nullptr;
