@@ -163,6 +163,25 @@ std::string_view TrimSpace(std::string_view text) {
     return text.substr(b, e - b + 1);
 }
 
+std::string SingleLine(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r') continue;
+        out += c == '\n' ? ' ' : c;
+    }
+    return std::string(TrimSpace(out));
+}
+
+std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep) {
+    std::string out;
+    for (const std::string& p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
+        out += p;
+    }
+    return out;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     // Character by character: the trail byte of a double-byte character is compared as it

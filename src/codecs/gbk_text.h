@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavo {
 
@@ -67,5 +68,12 @@ std::string_view TrimSpace(std::string_view text);
 
 // ASCII letters compared without case; other bytes compared as they are.
 bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// A value of a multi-line source as one line: carriage returns dropped, line feeds turned
+// into spaces, the ends trimmed.
+std::string SingleLine(std::string_view text);
+
+// The non-empty parts joined with sep between them.
+std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep);
 
 }  // namespace kavo

@@ -308,25 +308,6 @@ COutlookDate ParseExportDate(std::string_view text) {
     return COutlookDate{y, m, d};
 }
 
-std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep) {
-    std::string out;
-    for (const std::string& p : parts) {
-        if (p.empty()) continue;
-        if (!out.empty()) out += sep;
-        out += p;
-    }
-    return out;
-}
-
-std::string OneLine(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\r') continue;
-        out += c == '\n' ? ' ' : c;
-    }
-    return std::string(TrimSpace(out));
-}
-
 }  // namespace
 
 bool ParseOutlookExport(std::string_view bytes, std::vector<COutlookItemData>& items) {
@@ -354,7 +335,7 @@ bool ParseOutlookExport(std::string_view bytes, std::vector<COutlookItemData>& i
         auto get = [&](Column c) {
             int i = columns[c];
             if (i < 0 || static_cast<std::size_t>(i) >= rec.size()) return std::string();
-            return OneLine(rec[static_cast<std::size_t>(i)]);
+            return SingleLine(rec[static_cast<std::size_t>(i)]);
         };
         COutlookItemData item;
         item.fullName = get(kFullName);

@@ -227,30 +227,11 @@ std::string Unescape(std::string_view s) {
 }
 
 // Line breaks inside a one-line field become spaces; surrounding space goes.
-std::string OneLine(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\r') continue;
-        out += (c == '\n') ? ' ' : c;
-    }
-    return std::string(TrimSpace(out));
-}
-
 bool HasCjk(std::string_view s) { return !IsAscii(s); }
-
-std::string JoinNonEmpty(const std::vector<std::string>& parts, std::string_view sep) {
-    std::string out;
-    for (const std::string& p : parts) {
-        if (p.empty()) continue;
-        if (!out.empty()) out += sep;
-        out += p;
-    }
-    return out;
-}
 
 // ADR components: PO box; extended; street; locality; region; postal code; country.
 std::string FormatAddress(const std::vector<std::string>& c) {
-    auto part = [&c](std::size_t i) { return i < c.size() ? OneLine(c[i]) : std::string(); };
+    auto part = [&c](std::size_t i) { return i < c.size() ? SingleLine(c[i]) : std::string(); };
     std::string pobox = part(0), ext = part(1), street = part(2), city = part(3), region = part(4),
                 country = part(6);
     std::string all = pobox + ext + street + city + region + country;
@@ -318,7 +299,7 @@ bool IsOtherKindOfPhone(const Property& p) {
 }
 
 std::string PhoneText(const Property& p) {
-    std::string v = OneLine(Unescape(p.value));
+    std::string v = SingleLine(Unescape(p.value));
     if (StartsWithNoCase(v, "tel:")) v.erase(0, 4);
     return v;
 }
@@ -338,21 +319,21 @@ public:
         for (const Property& p : props_) {
             const std::string& n = p.name;
             if (n == "FN") {
-                if (e.displayName.empty()) e.displayName = OneLine(Unescape(p.value));
+                if (e.displayName.empty()) e.displayName = SingleLine(Unescape(p.value));
             } else if (n == "N") {
                 std::vector<std::string> c = SplitStructured(p.value);
-                if (e.surname.empty()) e.surname = OneLine(c[0]);
-                if (e.givenName.empty() && c.size() > 1) e.givenName = OneLine(c[1]);
+                if (e.surname.empty()) e.surname = SingleLine(c[0]);
+                if (e.givenName.empty() && c.size() > 1) e.givenName = SingleLine(c[1]);
             } else if (n == "NICKNAME") {
-                if (e.nickname.empty()) e.nickname = OneLine(Unescape(p.value));
+                if (e.nickname.empty()) e.nickname = SingleLine(Unescape(p.value));
             } else if (n == "TITLE") {
-                if (e.title.empty()) e.title = OneLine(Unescape(p.value));
+                if (e.title.empty()) e.title = SingleLine(Unescape(p.value));
             } else if (n == "ROLE") {
-                if (role.empty()) role = OneLine(Unescape(p.value));
+                if (role.empty()) role = SingleLine(Unescape(p.value));
             } else if (n == "ORG") {
                 std::vector<std::string> c = SplitStructured(p.value);
-                if (e.company.empty()) e.company = OneLine(c[0]);
-                if (e.department.empty() && c.size() > 1) e.department = OneLine(c[1]);
+                if (e.company.empty()) e.company = SingleLine(c[0]);
+                if (e.department.empty() && c.size() > 1) e.department = SingleLine(c[1]);
             } else if (n == "TEL") {
                 tels.push_back(&p);
             } else if (n == "EMAIL") {
@@ -398,7 +379,7 @@ public:
         if (const Property* p = PickPreferred(works)) e.workPhone = PhoneText(*p);
         if (const Property* p = PickPreferred(homes)) e.homePhone = PhoneText(*p);
         if (const Property* p = PickPreferred(faxes)) e.workFax = PhoneText(*p);
-        if (const Property* p = PickPreferred(emails)) e.email = OneLine(Unescape(p->value));
+        if (const Property* p = PickPreferred(emails)) e.email = SingleLine(Unescape(p->value));
         if (StartsWithNoCase(e.email, "mailto:")) e.email.erase(0, 7);
 
         std::vector<const Property*> workAdrs, otherAdrs;
@@ -413,8 +394,8 @@ public:
         if (adr) {
             std::vector<std::string> c = SplitStructured(adr->value);
             e.officeLocation =
-                adr->label.empty() ? FormatAddress(c) : OneLine(Unescape(adr->label));
-            if (c.size() > 5) e.postalCode = OneLine(c[5]);
+                adr->label.empty() ? FormatAddress(c) : SingleLine(Unescape(adr->label));
+            if (c.size() > 5) e.postalCode = SingleLine(c[5]);
         }
 
         std::vector<const Property*> workUrls, otherUrls;
@@ -422,10 +403,10 @@ public:
             (HasType(*p, "WORK") ? workUrls : otherUrls).push_back(p);
         }
         if (const Property* p = PickPreferred(workUrls.empty() ? otherUrls : workUrls)) {
-            e.workHomePage = OneLine(Unescape(p->value));
+            e.workHomePage = SingleLine(Unescape(p->value));
         }
         if (const Property* p = PickPreferred(otherUrls)) {
-            e.personalHomePage = OneLine(Unescape(p->value));
+            e.personalHomePage = SingleLine(Unescape(p->value));
         }
 
         if (e.displayName.empty()) {
