@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QBasicTimer>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -849,6 +850,16 @@ void CZPMainDlg::OnSkinButton(int code) {
             }
             CZPSkinDialog::OnSkinButton(code);
     }
+}
+
+void CZPMainDlg::closeEvent(QCloseEvent* event) {
+    // The desktop's own close (Alt+F4, the task bar) does what the close box does: with the
+    // command layer the window goes to the notification area, and only "退出" ends the program.
+    if (OnToolbarCommand(kCodeClose)) {
+        event->ignore();
+        return;
+    }
+    CZPSkinDialog::closeEvent(event);
 }
 
 void CZPMainDlg::keyPressEvent(QKeyEvent* event) {

@@ -147,6 +147,14 @@ TEST_F(MainCommandsTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) 
     EXPECT_FALSE(main->isMinimized());
 }
 
+TEST_F(MainCommandsTest, TheDesktopsCloseHidesLikeTheCloseBox) {
+    // Alt+F4 or the task bar's close must not end the program behind the user's back.
+    EXPECT_FALSE(main->close());
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_TRUE(commands->Tray()->IsAdded());
+    EXPECT_TRUE(commands->Tray()->Balloon());
+}
+
 TEST_F(MainCommandsTest, ExitAsksFirstAndNoBringsTheWindowBack) {
     main->hide();
     CZPMessageScript::QueueAnswers({kIdNo});
