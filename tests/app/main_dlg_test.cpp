@@ -48,12 +48,6 @@ QStringList Column0(const CZPMainDlg& dlg) {
     return names;
 }
 
-QStringList ShownTexts() {
-    QStringList texts;
-    for (const SShownMessage& m : CZPMessageScript::Shown()) texts << m.text;
-    return texts;
-}
-
 QLineEdit* Field(CZPMainDlg& dlg, const char* column) {
     return dlg.NameCard()->BasePage()->LineEdit(QString::fromLatin1(column));
 }
