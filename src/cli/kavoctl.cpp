@@ -84,13 +84,13 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 success, 1 refused or failed, 2 wrong command line.\n";
 
-struct CommandSpec {
+struct CommandInfo {
     const char* name;
     int minArgs;
     int maxArgs;
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandInfo kCommands[] = {
     {"register", 0, 1},
     {"store", 0, 0},
     {"restore", 0, 0},
@@ -325,12 +325,12 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
     if (opt_.positional.empty()) return UsageError("no command given");
     const std::string command = opt_.positional.front();
     const std::vector<std::string> rest(opt_.positional.begin() + 1, opt_.positional.end());
-    const CommandSpec* spec = nullptr;
-    for (const CommandSpec& c : kCommands)
-        if (command == c.name) spec = &c;
-    if (!spec) return UsageError("unknown command " + command);
+    const CommandInfo* info = nullptr;
+    for (const CommandInfo& c : kCommands)
+        if (command == c.name) info = &c;
+    if (!info) return UsageError("unknown command " + command);
     const int n = static_cast<int>(rest.size());
-    if (n < spec->minArgs || n > spec->maxArgs)
+    if (n < info->minArgs || n > info->maxArgs)
         return UsageError("wrong number of arguments for " + command);
     if (!opt_.haveUser) return UsageError(command + " needs -u USER");
     if (!opt_.havePassword) return UsageError(command + " needs -p PASSWORD");
