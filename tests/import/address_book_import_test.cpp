@@ -13,15 +13,11 @@
 #include "pelbook/vcard_reader.h"
 
 using namespace kavo;
+using kavo::test::BinDir;
 using kavo::test::TempDir;
 using kavo::test::U;
 
 namespace {
-
-std::string BinDir() {
-    const char* dir = std::getenv("KAVO_BIN_DIR");
-    return dir && *dir ? dir : KAVO_BIN_DIR_DEFAULT;
-}
 
 std::string LibraryPath() { return BinDir() + "/" + kPelbookLibraryName; }
 

@@ -17,15 +17,11 @@
 #include "import_test_util.h"
 
 using namespace kavo;
+using kavo::test::BinDir;
 using kavo::test::G;
 using kavo::test::U;
 
 namespace {
-
-std::string BinDir() {
-    const char* dir = std::getenv("KAVO_BIN_DIR");
-    return dir && *dir ? dir : KAVO_BIN_DIR_DEFAULT;
-}
 
 // A contact with every field filled, each with a text that tests the writers: commas,
 // semicolons, backslashes, GBK characters, and values as long as their fields allow.
@@ -66,11 +62,12 @@ CRelData Full(int i) {
 }
 
 // The fields the CSV import fills (all but the remark, which has its own test).
-#define KAVO_CSV_FIELDS(X)                                                                  \
-    X(RelName)                                                                              \
-    X(KeshNum) X(CorpPosition) X(MobilePhone1) X(MobilePhone2) X(HomePhone) X(OfficePhone1) \
-        X(OfficePhone2) X(NickName) X(Birthday) X(Anniversary) X(CompanyAddr) X(HomeAddr)   \
-            X(CompanyWeb) X(ZipCode) X(E_mail) X(OfficeFax) X(Ring)
+#define KAVO_CSV_FIELDS(X)                                                                         \
+    X(RelName)                                                                                     \
+    X(KeshNum)                                                                                     \
+    X(CorpPosition) X(MobilePhone1) X(MobilePhone2) X(HomePhone) X(OfficePhone1) X(OfficePhone2)   \
+        X(NickName) X(Birthday) X(Anniversary) X(CompanyAddr) X(HomeAddr) X(CompanyWeb) X(ZipCode) \
+            X(E_mail) X(OfficeFax) X(Ring)
 
 void ExpectCsvFieldsEqual(const CRelData& a, const CRelData& b) {
 #define KAVO_EXPECT_FIELD(f) EXPECT_EQ(FieldText(a.f), FieldText(b.f)) << #f;

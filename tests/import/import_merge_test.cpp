@@ -15,6 +15,7 @@
 #include "store/data_access.h"
 
 using namespace kavo;
+using kavo::test::BinDir;
 using kavo::test::G;
 using kavo::test::TempDir;
 using kavo::test::U;
@@ -46,11 +47,6 @@ protected:
     TempDir dir_;
     CDataAccess store_{G("alice")};
 };
-
-std::string BinDir() {
-    const char* dir = std::getenv("KAVO_BIN_DIR");
-    return dir && *dir ? dir : KAVO_BIN_DIR_DEFAULT;
-}
 
 }  // namespace
 

@@ -53,4 +53,12 @@ inline std::string TestData(const std::string& rel) {
     return std::string(root && *root ? root : KAVO_TEST_DATA_DIR) + "/" + rel;
 }
 
+#ifdef KAVO_BIN_DIR_DEFAULT
+// The folder of the built programs and libpelbook.so: $KAVO_BIN_DIR, else this build's.
+inline std::string BinDir() {
+    const char* dir = std::getenv("KAVO_BIN_DIR");
+    return dir && *dir ? dir : KAVO_BIN_DIR_DEFAULT;
+}
+#endif
+
 }  // namespace kavo::test
