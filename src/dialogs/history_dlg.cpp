@@ -72,3 +72,5 @@ void CZPHistoryDlg::PaintBody(QPainter& painter, const QRect& body) {
         painter.setPen(ink);
     }
 }
+
+CZPHistoryDlg::~CZPHistoryDlg() { CancelFetch(); }

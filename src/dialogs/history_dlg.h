@@ -18,6 +18,8 @@ public:
 
     explicit CZPHistoryDlg(QWidget* parent = nullptr);
     CZPHistoryDlg(kavo::CKavoTcpClient& client, QWidget* parent);
+    // The worker calls Fetch on this window: it must end before the window does.
+    ~CZPHistoryDlg() override;
 
     // What the window draws: the greeting, and the texts of the rows fetched.
     QString Greeting() const;

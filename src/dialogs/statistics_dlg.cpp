@@ -45,3 +45,5 @@ void CZPStatisticsDlg::OnFetched() {
         m_times[row]->setText(QString::fromStdString(texts.times[row]));
     }
 }
+
+CZPStatisticsDlg::~CZPStatisticsDlg() { CancelFetch(); }

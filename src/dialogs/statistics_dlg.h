@@ -14,6 +14,8 @@ public:
 
     explicit CZPStatisticsDlg(QWidget* parent = nullptr);
     CZPStatisticsDlg(kavo::CKavoTcpClient& client, QWidget* parent);
+    // The worker calls Fetch on this window: it must end before the window does.
+    ~CZPStatisticsDlg() override;
 
     // Row r (contacts, SMS, accounts): the count and the time fields.
     QLineEdit* CountField(int row) const { return m_counts[row]; }

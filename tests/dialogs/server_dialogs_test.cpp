@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <csignal>
+#include <memory>
 
 #include "command_dialogs_support.h"
 #include "dialogs/about_dlg.h"
@@ -114,6 +115,22 @@ TEST_F(ServerDialogsTest, WhileLoadingEscAndTheCloseBoxDoNothing) {
     EXPECT_TRUE(dlg.isVisible());
     dlg.OnSkinButton(CZPFetchDlg::kCodeClose);
     EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST_F(ServerDialogsTest, AWindowDestroyedWhileFetchingStopsItsWorkerFirst) {
+    LogInDemo();
+    ASSERT_EQ(::kill(server().pid(), SIGSTOP), 0);
+    {
+        auto stats = std::make_unique<CZPStatisticsDlg>(client(), nullptr);
+        auto history = std::make_unique<CZPHistoryDlg>(client(), nullptr);
+        stats->show();
+        ASSERT_TRUE(stats->IsBusy());
+        // Gone while the request hangs: the worker must not call into a half-destroyed window.
+        stats.reset();
+        history->show();
+        history.reset();
+    }
+    ASSERT_EQ(::kill(server().pid(), SIGCONT), 0);
 }
 
 TEST_F(ServerDialogsTest, HistoryGreetsAndListsOrClosesOnFailure) {
