@@ -20,7 +20,9 @@ TEST(GbkText, RoundTripsChineseThroughUtf8) {
 
 TEST(GbkText, WhatGbkLacksBecomesQuestionMark) {
     EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
-    EXPECT_EQ(Utf8ToGbk("a\xFF" "b"), "a?b");
+    EXPECT_EQ(Utf8ToGbk("a\xFF"
+                        "b"),
+              "a?b");
     // A lone lead byte at the end of GBK text is not a character.
     EXPECT_EQ(GbkToUtf8("ab\xD5"), "ab?");
 }
@@ -66,4 +68,13 @@ TEST(GbkText, TrimAndCaseInsensitiveCompare) {
     // be the letters A and a.
     EXPECT_FALSE(EqualsNoCase("\xB0\x41", "\xB0\x61"));
     EXPECT_TRUE(EqualsNoCase("x\xB0\x41Y", "X\xB0\x41y"));
+}
+
+TEST(GbkText, TellsUtf8FromGbkAndFlattensMultiLineValues) {
+    EXPECT_TRUE(IsValidUtf8("张三 abc"));
+    EXPECT_FALSE(IsValidUtf8(kZhangSan));     // GBK bytes are not UTF-8
+    EXPECT_FALSE(IsValidUtf8("ab\xE5\xBC"));  // a sequence cut off at the end
+    EXPECT_EQ(SingleLine("  first\r\nsecond\n "), "first second");
+    EXPECT_EQ(JoinNonEmpty({"a", "", "b", ""}, ", "), "a, b");
+    EXPECT_EQ(JoinNonEmpty({"", ""}, ", "), "");
 }
