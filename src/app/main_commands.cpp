@@ -35,6 +35,8 @@ CZPMainCommands::CZPMainCommands(CZPMainDlg* main) : CZPMainCommands(main, kavo:
 
 CZPMainCommands::CZPMainCommands(CZPMainDlg* main, kavo::CKavoTcpClient& client)
     : QObject(main), m_main(main), m_client(client) {
+    // The window deletes this object with its children, when it is no longer a CZPMainDlg.
+    connect(main, &CZPMainDlg::destroying, this, [this] { m_main = nullptr; });
     for (int i = 0; i < 4; ++i) {
         m_menus[i] = new CZPMenu(kMenuCodes[i], main);
         connect(m_menus[i], &CZPMenu::commandChosen, this, &CZPMainCommands::OnCommand);

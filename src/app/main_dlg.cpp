@@ -75,7 +75,7 @@ CZPMainDlg::CZPMainDlg(QWidget* parent)
     BuildWidgets();
 }
 
-CZPMainDlg::~CZPMainDlg() = default;
+CZPMainDlg::~CZPMainDlg() { emit destroying(); }
 
 // ---------------------------------------------------------------------------------------------
 // Building

@@ -127,6 +127,9 @@ public:
 
 signals:
     void toolbarCommand(int code);
+    // Sent first thing in the destructor, while the window is still whole: objects that
+    // hold on to it (its children among them) let go before they are torn down with it.
+    void destroying();
 
 protected:
     // The toolbar's hook; the default passes the code to the command handler.
