@@ -4,37 +4,18 @@
 #include <QShowEvent>
 
 #include "dialogs/message_box.h"
-#include "skin/busy_indicator.h"
+#include "dialogs/progress_face.h"
 #include "skin/skin_button.h"
 #include "skin/skin_theme.h"
 #include "workflows/messages.h"
 #include "workflows/session.h"
-
-namespace {
-
-constexpr int kBusySize = 36;
-constexpr int kBusyTop = 22;  // below the title bar, within the body
-constexpr int kTextTop = 70;
-constexpr int kButtonWidth = 69;
-constexpr int kButtonHeight = 27;
-
-}  // namespace
 
 CZPLoadingDlg::CZPLoadingDlg(QWidget* parent, bool registration)
     : CZPModalDialog(parent), m_registration(registration) {
     setFixedSize(kWidth, kHeight);
     SetCaptionCodes(kCodeMinimise, kCodeClose);
 
-    m_busy = new CZPBusyIndicator(this);
-    m_busy->setFixedSize(kBusySize, kBusySize);
-    m_cancelButton = new CZPSkinButton(QStringLiteral("取消"), kCodeCancel, this);
-    m_cancelButton->SetSubtitle(QStringLiteral("Cancel"));
-    m_cancelButton->setAutoDefault(false);
-
-    const QRect body = BodyRect();
-    m_busy->move(body.left() + (body.width() - kBusySize) / 2, body.top() + kBusyTop - 12);
-    m_cancelButton->setGeometry(body.left() + (body.width() - kButtonWidth) / 2,
-                                body.bottom() - kButtonHeight - 10, kButtonWidth, kButtonHeight);
+    m_cancelButton = BuildProgressFace(this, kCodeCancel);
 }
 
 CZPLoadingDlg::~CZPLoadingDlg() {
@@ -44,11 +25,7 @@ CZPLoadingDlg::~CZPLoadingDlg() {
 
 void CZPLoadingDlg::PaintBody(QPainter& painter, const QRect& body) {
     CZPSkinDialog::PaintBody(painter, body);
-    painter.setPen(CSkinTheme::Color(ESkinColor::kText));
-    painter.setFont(CSkinTheme::UiFont(13));
-    const QRect line(body.left(), body.top() + kTextTop - 12, body.width(), 24);
-    painter.drawText(line, Qt::AlignCenter | Qt::TextSingleLine,
-                     QString::fromUtf8(kavo::msg::kReadingData));
+    PaintProgressText(painter, body, QString::fromUtf8(kavo::msg::kReadingData));
 }
 
 void CZPLoadingDlg::showEvent(QShowEvent* event) {

@@ -4,7 +4,6 @@
 #include "dialogs/worker_runner.h"
 #include "workflows/login_flow.h"
 
-class CZPBusyIndicator;
 class CZPSkinButton;
 
 // The progress window of a login or a registration. It is built by the login window (login
@@ -52,6 +51,5 @@ private:
     bool m_started = false;
     bool m_handled = false;
     CZPWorkerRunner m_worker;
-    CZPBusyIndicator* m_busy = nullptr;
     CZPSkinButton* m_cancelButton = nullptr;
 };

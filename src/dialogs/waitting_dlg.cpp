@@ -5,7 +5,7 @@
 #include <QShowEvent>
 
 #include "dialogs/message_box.h"
-#include "skin/busy_indicator.h"
+#include "dialogs/progress_face.h"
 #include "skin/skin_button.h"
 #include "skin/skin_theme.h"
 #include "store/app_state.h"
@@ -14,11 +14,6 @@
 #include "workflows/session.h"
 
 namespace {
-
-constexpr int kBusySize = 36;
-constexpr int kTextTop = 62;
-constexpr int kButtonWidth = 69;
-constexpr int kButtonHeight = 27;
 
 QString Format(const char* format, int count) {
     return QString::fromUtf8(format).replace(QStringLiteral("%d"), QString::number(count));
@@ -38,16 +33,7 @@ CZPWaittingDlg::CZPWaittingDlg(int direction, kavo::CKavoTcpClient& client, QWid
     setFixedSize(kWidth, kHeight);
     SetCaptionCodes(kCodeMinimise, kCodeClose);
 
-    m_busy = new CZPBusyIndicator(this);
-    m_busy->setFixedSize(kBusySize, kBusySize);
-    m_cancelButton = new CZPSkinButton(QStringLiteral("取消"), kCodeCancel, this);
-    m_cancelButton->SetSubtitle(QStringLiteral("Cancel"));
-    m_cancelButton->setAutoDefault(false);
-
-    const QRect body = BodyRect();
-    m_busy->move(body.left() + (body.width() - kBusySize) / 2, body.top() + 8);
-    m_cancelButton->setGeometry(body.left() + (body.width() - kButtonWidth) / 2,
-                                body.bottom() - kButtonHeight - 10, kButtonWidth, kButtonHeight);
+    m_cancelButton = BuildProgressFace(this, kCodeCancel);
 }
 
 CZPWaittingDlg::~CZPWaittingDlg() {
@@ -57,10 +43,7 @@ CZPWaittingDlg::~CZPWaittingDlg() {
 
 void CZPWaittingDlg::PaintBody(QPainter& painter, const QRect& body) {
     CZPSkinDialog::PaintBody(painter, body);
-    painter.setPen(CSkinTheme::Color(ESkinColor::kText));
-    painter.setFont(CSkinTheme::UiFont(13));
-    const QRect line(body.left(), body.top() + kTextTop - 12, body.width(), 24);
-    painter.drawText(line, Qt::AlignCenter | Qt::TextSingleLine, m_text);
+    PaintProgressText(painter, body, m_text);
 }
 
 void CZPWaittingDlg::showEvent(QShowEvent* event) {

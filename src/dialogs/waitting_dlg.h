@@ -9,7 +9,6 @@
 namespace kavo {
 class CKavoTcpClient;
 }
-class CZPBusyIndicator;
 class CZPSkinButton;
 
 // The progress window of "储存通讯录" and "还原通讯录". Its worker starts when the window is
@@ -76,6 +75,5 @@ private:
     bool m_merged = false;
     std::function<void()> m_merge;
     CZPWorkerRunner m_worker;
-    CZPBusyIndicator* m_busy = nullptr;
     CZPSkinButton* m_cancelButton = nullptr;
 };
