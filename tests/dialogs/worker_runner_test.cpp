@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <memory>
 
 #include "net/kavo_tcp_client.h"
@@ -17,10 +18,13 @@ TEST(WorkerRunnerTest, TheOutcomeAndProgressArriveOnTheWindowsThread) {
     QList<int> progress;
     int outcome = 0;
     QThread* seenOn = nullptr;
+    std::atomic<bool> release{false};
     ASSERT_TRUE(runner.Start(
         &window,
-        [&runner, &progress](const std::atomic<bool>&) {
+        [&runner, &progress, &release](const std::atomic<bool>&) {
             for (int i = 1; i <= 3; ++i) runner.Post([&progress, i] { progress << i; });
+            // Still running while the test tries to start a second worker.
+            while (!release.load()) QThread::yieldCurrentThread();
             return false;
         },
         [&](int code) {
@@ -28,6 +32,7 @@ TEST(WorkerRunnerTest, TheOutcomeAndProgressArriveOnTheWindowsThread) {
             seenOn = QThread::currentThread();
         }));
     EXPECT_FALSE(runner.Start(&window, [](const std::atomic<bool>&) { return true; }, {}));
+    release = true;
     ASSERT_TRUE(QTest::qWaitFor([&] { return outcome != 0; }, 10000));
     EXPECT_EQ(outcome, CZPWorkerRunner::kOutcomeFailure);
     EXPECT_EQ(progress, (QList<int>{1, 2, 3}));
