@@ -449,31 +449,39 @@ void CZPMainDlg::SaveContact() {
     kavo::CRelData rel;
     m_nameCard->Gather(rel);
     const int row = m_state.SlotOf(kViewContacts).row;
-    const auto& rows = m_model->Rows();
     const bool contactsShown = m_state.View() == kViewContacts;
-    const CListRow* selected = contactsShown && row >= 0 && row < static_cast<int>(rows.size())
-                                   ? &rows[static_cast<std::size_t>(row)]
-                                   : nullptr;
+    const CListRow* selected = contactsShown ? SelectedRowOf(kViewContacts) : nullptr;
     const kavo::EditResult result = kavo::SaveEditedContact(rel, selected);
     if (result != kavo::EditResult::kDone) {
         Tell(this, Utf8(kavo::EditResultMessage(result, kavo::ServerClient())), kMsgIconError);
         return;
     }
-    if (contactsShown) {
-        if (selected) {
-            m_model->SetRow(row, kavo::ContactRow(rel));
-        } else {
-            m_model->AppendRow(kavo::ContactRow(rel));
-            m_state.Slot().row = static_cast<int>(m_model->Rows().size()) - 1;
-            m_showingRow = true;
-            m_list->selectionModel()->setCurrentIndex(
-                m_model->index(m_state.Slot().row, 0),
-                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            m_showingRow = false;
-        }
-    }
+    if (contactsShown) PutSavedRow(selected, row, kavo::ContactRow(rel));
     m_nameCard->SetModified(false);
     Tell(this, Msg(kavo::msg::kContactSaved), kMsgIconSuccess);
+}
+
+const CListRow* CZPMainDlg::SelectedRowOf(int view) {
+    const int row = m_state.SlotOf(view).row;
+    const auto& rows = m_model->Rows();
+    return row >= 0 && row < static_cast<int>(rows.size()) ? &rows[static_cast<std::size_t>(row)]
+                                                           : nullptr;
+}
+
+void CZPMainDlg::PutSavedRow(const CListRow* selected, int row, CListRow saved) {
+    if (selected) {
+        m_model->SetRow(row, std::move(saved));
+        return;
+    }
+    // A new item: its row goes at the end and becomes the selection, without showing it
+    // again over what the panel already holds.
+    m_model->AppendRow(std::move(saved));
+    m_state.Slot().row = static_cast<int>(m_model->Rows().size()) - 1;
+    m_showingRow = true;
+    m_list->selectionModel()->setCurrentIndex(
+        m_model->index(m_state.Slot().row, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_showingRow = false;
 }
 
 void CZPMainDlg::SaveAccount() {
@@ -481,11 +489,8 @@ void CZPMainDlg::SaveAccount() {
     m_accountPanel->SetModified(false);
     const kavo::CAccountData account = m_accountPanel->GetRecord();
     const int row = m_state.SlotOf(kViewAccounts).row;
-    const auto& rows = m_model->Rows();
     const bool accountsShown = m_state.View() == kViewAccounts;
-    const CListRow* selected = accountsShown && row >= 0 && row < static_cast<int>(rows.size())
-                                   ? &rows[static_cast<std::size_t>(row)]
-                                   : nullptr;
+    const CListRow* selected = accountsShown ? SelectedRowOf(kViewAccounts) : nullptr;
     bool isNew = false;
     const kavo::EditResult result =
         kavo::SaveEditedAccount(account, selected, kavo::ServerClient(), &isNew);
@@ -494,19 +499,7 @@ void CZPMainDlg::SaveAccount() {
         Tell(this, Utf8(kavo::EditResultMessage(result, kavo::ServerClient())), kMsgIconError);
         return;
     }
-    if (accountsShown) {
-        if (selected) {
-            m_model->SetRow(row, kavo::AccountRow(account));
-        } else {
-            m_model->AppendRow(kavo::AccountRow(account));
-            m_state.Slot().row = static_cast<int>(m_model->Rows().size()) - 1;
-            m_showingRow = true;
-            m_list->selectionModel()->setCurrentIndex(
-                m_model->index(m_state.Slot().row, 0),
-                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            m_showingRow = false;
-        }
-    }
+    if (accountsShown) PutSavedRow(selected, row, kavo::AccountRow(account));
     Tell(this, Msg(kavo::msg::kAccountSaved), kMsgIconSuccess);
 }
 

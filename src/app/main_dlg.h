@@ -156,6 +156,10 @@ private:
     void SaveContact();
     void PrintCurrentContact();
     void SaveAccount();
+    // The selected row of `view`, or nullptr when it has none.
+    const kavo::CListRow* SelectedRowOf(int view);
+    // A saved item's row: written over the selected one, or added and selected when none was.
+    void PutSavedRow(const kavo::CListRow* selected, int row, kavo::CListRow saved);
     void DeleteRows(bool permanent, std::vector<int> marked);
     void AfterServerChange();
     void PollNotices();
