@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdio>
 
 #include "app/app_settings.h"
 #include "app/main_dlg.h"
@@ -24,9 +25,7 @@ CZpSkinLibApp::~CZpSkinLibApp() = default;
 
 kavo::CKavoTcpClient& CZpSkinLibApp::Client() { return kavo::ServerClient(); }
 
-QString CZpSkinLibApp::ConfigPath() {
-    return QString::fromStdString(kavo::GetProgramDir()) + QStringLiteral("KAVO.cfg");
-}
+QString CZpSkinLibApp::ConfigPath() { return QString::fromStdString(kavo::GetConfigPath()); }
 
 int CZpSkinLibApp::Run() {
     SetRegistryKey();
@@ -58,6 +57,8 @@ void CZpSkinLibApp::StartStore() {
     // A store that cannot be opened is not reported here: every operation on it then fails
     // and the window that asked reports that in its own words.
     kavo::StartLocalStore();
+    const std::string notice = kavo::TakePrivacyNotice();
+    if (!notice.empty()) std::fprintf(stderr, "kavo: %s\n", notice.c_str());
 }
 
 int CZpSkinLibApp::RunLoginWindow() {

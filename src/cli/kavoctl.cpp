@@ -50,8 +50,9 @@ constexpr const char* kUsage =
     "Usage: kavoctl [--dir DIR] [-u USER] [-p PASSWORD] [--offline] COMMAND [ARGS...]\n"
     "\n"
     "Options:\n"
-    "  --dir DIR            program directory with KAVO.kavo and KAVO.cfg\n"
-    "                       (default: the directory of kavoctl)\n"
+    "  --dir DIR            folder with KAVO.kavo and KAVO.cfg (default: the directory\n"
+    "                       of kavoctl; installed, ~/.local/share/kavo and the server\n"
+    "                       list of ~/.config/kavo, /etc/kavo or the installed one)\n"
     "  -u, --user USER      user name\n"
     "  -p, --password PWD   password; \"-p -\" reads it from the first line of standard input\n"
     "  --offline            log in against this PC's users table, without the server\n"
@@ -346,6 +347,8 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
         SetProgramDir(opt_.dir.back() == '/' ? opt_.dir : opt_.dir + "/");
     }
     if (!StartProgram()) return Fail(kMsgNoDatabase);
+    if (const std::string notice = TakePrivacyNotice(); !notice.empty())
+        std::fprintf(err_, "%s\n", notice.c_str());
     if (opt_.loginPort || opt_.servicePort)
         client_.SetPorts(opt_.loginPort ? opt_.loginPort : CKavoTcpClient::kLoginPort,
                          opt_.servicePort ? opt_.servicePort : CKavoTcpClient::kServicePort);

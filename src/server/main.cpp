@@ -15,6 +15,7 @@
 #include "server/kavo_server.h"
 #include "server/request_handler.h"
 #include "server/server_db.h"
+#include "store/private_file.h"
 
 namespace {
 
@@ -143,6 +144,10 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     kavo::CServerDb db;
+    // Password digests and every user's messages: nobody else on the machine reads them.
+    if (kavo::MakePrivateFile(dbPath) == kavo::PrivateFile::kTightened)
+        std::fprintf(stderr, "kavo-server: %s was readable by other users; it is now private\n",
+                     dbPath.c_str());
     if (!db.Open(dbPath)) {
         std::fprintf(stderr, "kavo-server: cannot open %s: %s\n", dbPath.c_str(),
                      db.LastError().c_str());

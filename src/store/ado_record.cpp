@@ -5,6 +5,7 @@
 
 #include "codecs/gbk_text.h"
 #include "store/connection.h"
+#include "store/private_file.h"
 
 namespace kavo {
 namespace store_detail {
@@ -153,6 +154,9 @@ bool OpenConnection(std::string_view dataSource) {
     }
     auto conn = std::make_shared<store_detail::Connection>();
     std::string path(dataSource);
+    // It holds passwords and messages: made private before SQLite creates it with its own
+    // mode, and closed to other users when an older copy left it open to them.
+    if (MakePrivateFile(path) == PrivateFile::kTightened) NoteTightenedDatabase(path);
     int rc =
         sqlite3_open_v2(path.c_str(), &conn->db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -15,6 +15,8 @@ bool CDataAccess::ExecuteStatement(std::string_view sql) {
 }
 
 bool StartLocalStore(const std::vector<std::string>& processNames) {
+    // Installed, the user's data folder may not be there yet.
+    PrepareDataDir();
     SetConnectionInfo({}, {}, GetDatabasePath());
     CDataAccess access;
     // Users tables from before the instance guard lack the column; where it exists the

@@ -44,7 +44,7 @@ CImportOutcome ImportCsv(const FileChooser& choose) {
 CImportOutcome ImportAddressBook() {
     return RunImport(ImportSource::kAddressBook,
                      [](std::vector<CRelData>& out, ImportError* error) {
-                         return ReadAddressBookContacts(GetProgramDir(), out, error);
+                         return ReadAddressBookContacts(GetLibraryDir(), out, error);
                      });
 }
 

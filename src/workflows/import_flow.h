@@ -19,7 +19,7 @@ struct CImportOutcome {
 
 // The CSV import; `choose` gives the file (an empty text: cancelled).
 CImportOutcome ImportCsv(const FileChooser& choose);
-// The system address book through libpelbook.so from the program directory.
+// The system address book through libpelbook.so from the program's library folder.
 CImportOutcome ImportAddressBook();
 // The Outlook contacts export; `choose` gives the file when the application is created.
 CImportOutcome ImportOutlook(const FileChooser& choose);

@@ -6,6 +6,7 @@
 #include "net/wire.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
+#include "store/private_file.h"
 #include "store/program_dir.h"
 #include "workflows/messages.h"
 
@@ -17,8 +18,14 @@ CKavoTcpClient& ServerClient() {
 }
 
 bool StartProgram() {
-    ServerClient().LoadServerList(GetProgramDir() + "KAVO.cfg");
+    ServerClient().LoadServerList(GetConfigPath());
     return StartLocalStore();
+}
+
+std::string TakePrivacyNotice() {
+    std::string path = TakeTightenedDatabase();
+    if (path.empty()) return {};
+    return "本地数据库原先其他用户也可读取，现已改为仅本人可读写：" + path;
 }
 
 bool ConnectLoginServer(CKavoTcpClient& client) {

@@ -11,10 +11,14 @@ namespace kavo {
 // The one client of the service; it lives as long as the process.
 CKavoTcpClient& ServerClient();
 
-// Start-up of the local side: the server list from "KAVO.cfg" in the program directory
+// Start-up of the local side: the server list from "KAVO.cfg" (GetConfigPath)
 // and the local store with its migration and the reset of stale login states. True when
 // the database is usable.
 bool StartProgram();
+
+// When start-up found the database open to other users and closed it to them, the line
+// that says so (UTF-8), once; otherwise an empty text.
+std::string TakePrivacyNotice();
 
 // Connects to the login server over the server list. When no server can be reached the
 // user is told so: the last error code becomes the transport failure's 26 instead of
