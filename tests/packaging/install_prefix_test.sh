@@ -103,6 +103,25 @@ grep -q "$db" "$work/err" || { cat "$work/err"; fail "the tightening was not rep
 ctl -u alice -p secret12 contacts >"$work/out" 2>"$work/err" || fail "contacts"
 ! grep -q "$db" "$work/err" || fail "the tightening was reported twice"
 
+# The logged-in guard in the user's folder: a login left behind is kept while another copy
+# runs (here one waiting for its password) and cleared when this copy is the only one.
+run_user sqlite3 "$db" "update KAVO_USER set LoginState=2 where UserName='alice'"
+mkfifo "$work/password"
+chmod 666 "$work/password"
+ctl -u alice -p - contacts <"$work/password" >/dev/null 2>&1 &
+waiting=$!
+exec 4>"$work/password"  # opened for writing: the waiting copy blocks on its read
+for _ in $(seq 100); do
+  pgrep -u "$(run_user id -u)" -x kavoctl >/dev/null && break
+  sleep 0.1
+done
+pgrep -u "$(run_user id -u)" -x kavoctl >/dev/null || fail "the waiting copy did not start"
+if ctl -u alice -p secret12 contacts >"$work/out" 2>&1; then fail "logged in beside another copy that holds the login"; fi
+grep -q "当前用户名已在系统其它进程中被登录使用" "$work/out" || { cat "$work/out"; fail "the guard's message"; }
+exec 4>&-
+wait "$waiting" || true
+ctl -u alice -p secret12 contacts >"$work/out" 2>&1 || { cat "$work/out"; fail "the only copy did not clear the stale login"; }
+
 # --dir overrides every folder.
 run_user mkdir "$home/portable"
 run_user cp "$home/.config/kavo/KAVO.cfg" "$home/portable/"
