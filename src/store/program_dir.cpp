@@ -15,6 +15,14 @@
 
 #include "codecs/gbk_text.h"
 
+// The build names these from the install layout; a plain bin/, share/, lib/ otherwise.
+#ifndef KAVO_DATADIR_FROM_BINDIR
+#define KAVO_DATADIR_FROM_BINDIR "../share/kavo/"
+#endif
+#ifndef KAVO_LIBDIR_FROM_BINDIR
+#define KAVO_LIBDIR_FROM_BINDIR "../lib/kavo/"
+#endif
+
 namespace kavo {
 namespace {
 
@@ -128,16 +136,18 @@ CFileLocations ResolveFileLocations(const CLocationInputs& in) {
         return out;
     }
 
-    const std::string home = in.home.empty() ? std::string() : WithSlash(in.home);
-    std::string dataHome =
-        in.xdgDataHome.empty() ? home.empty() ? "" : home + ".local/share" : in.xdgDataHome;
-    std::string configHome =
-        in.xdgConfigHome.empty() ? home.empty() ? "" : home + ".config" : in.xdgConfigHome;
-    if (!dataHome.empty()) out.dataDir = WithSlash(dataHome) + "kavo/";
+    // An XDG folder that is not set lies in the home folder.
+    const auto base = [&in](const std::string& xdg, const char* inHome) {
+        if (!xdg.empty()) return WithSlash(xdg);
+        return in.home.empty() ? std::string() : WithSlash(in.home) + inHome;
+    };
+    const std::string dataHome = base(in.xdgDataHome, ".local/share/");
+    const std::string configHome = base(in.xdgConfigHome, ".config/");
+    if (!dataHome.empty()) out.dataDir = dataHome + "kavo/";
     out.userFolder = !out.dataDir.empty();
 
     std::vector<std::string> lists;
-    if (!configHome.empty()) lists.push_back(WithSlash(configHome) + "kavo/KAVO.cfg");
+    if (!configHome.empty()) lists.push_back(configHome + "kavo/KAVO.cfg");
     lists.push_back(WithSlash(in.systemConfigDir) + "KAVO.cfg");
     lists.push_back(installedData + "KAVO.cfg");
     out.configPath = lists.back();
