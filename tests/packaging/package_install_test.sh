@@ -63,6 +63,11 @@ for _ in $(seq 200); do
 done
 [ -n "$window" ] || { cat "$work/kavo.log"; fail "the login window did not show"; }
 echo "login window: $(DISPLAY=$display xdotool getwindowname "$window")"
+# The screen as the user saw it, kept beside the packages.
+if command -v import >/dev/null; then
+  sleep 0.5
+  import -display "$display" -window root "$out/installed-login.png" 2>/dev/null || true
+fi
 db=$work/home/.local/share/kavo/KAVO.kavo
 [ -f "$db" ] || fail "the database is not in ~/.local/share/kavo"
 [ "$(stat -c %a "$db")" = 600 ] || fail "the database has mode $(stat -c %a "$db")"
