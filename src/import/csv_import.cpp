@@ -385,7 +385,10 @@ public:
         bool anyValue = false;
         for (std::size_t col = 0; col < mapping_.size() && col < row.size(); ++col) {
             const CCsvColumn& c = mapping_[col];
-            std::string value = doc_.ownRules ? row[col] : Clean(row[col], c.target);
+            // The product's own labels carry values as they are; other columns are tidied.
+            std::string value = doc_.ownRules || c.match == ECsvMatch::kOwnLabel
+                                    ? row[col]
+                                    : Clean(row[col], c.target);
             T target = Resolve(c, row);
             if (target != T::kIgnore && !value.empty()) anyValue = true;
             const int t = static_cast<int>(target);
