@@ -12,13 +12,12 @@
 
 #include "cli/tsv_output.h"
 #include "codecs/gbk_text.h"
-#include "import/csv_export.h"
-#include "import/vcard_export.h"
 #include "net/result_codes.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
 #include "workflows/address_book_sync.h"
+#include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
 #include "workflows/login_flow.h"
 #include "workflows/messages.h"
@@ -39,10 +38,6 @@ constexpr const char* kMsgOfflineHint = "(可以使用 --offline 离线登录)";
 constexpr const char* kMsgInterrupted = "操作已中断!";
 constexpr const char* kMsgRegistered = "注册成功!";
 constexpr const char* kMsgNoSuchGroup = "没有这个分组：";
-constexpr const char* kMsgCsvExportDone = "导出CSV文件完成!";
-constexpr const char* kMsgCsvExportFailed = "导出CSV文件失败!";
-constexpr const char* kMsgVCardExportDone = "导出vCard文件完成!";
-constexpr const char* kMsgVCardExportFailed = "导出vCard文件失败!";
 constexpr const char* kMsgCsvEncoding = "文件编码：";
 constexpr const char* kMsgCsvDryRun = "试运行，未导入：文件中有%d个联系人";
 constexpr const char* kMsgRefusedPasswordChars =
@@ -471,12 +466,9 @@ int CKavoctl::ImportCsvFile(const std::string& path) {
 }
 
 int CKavoctl::Export(const std::string& path, bool vcard) {
-    std::vector<CRelData> contacts;
-    CDataAccess().LoadContacts(contacts);
-    if (vcard)
-        return WriteVCardContacts(path, contacts) ? Done(kMsgVCardExportDone)
-                                                  : Fail(kMsgVCardExportFailed);
-    return WriteCsvContacts(path, contacts) ? Done(kMsgCsvExportDone) : Fail(kMsgCsvExportFailed);
+    const CExportOutcome outcome =
+        ExportContacts(path, {}, vcard ? EExportFormat::kVCard : EExportFormat::kCsv);
+    return outcome.ok ? Done(outcome.message) : Fail(outcome.message);
 }
 
 int CKavoctl::Contacts(const std::vector<std::string>& args) {

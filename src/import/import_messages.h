@@ -45,6 +45,20 @@ inline constexpr char kMsgCsvImportCount[] = "共导入%d个联系人";  // afte
 inline constexpr char kMsgCsvNoNameColumn[] = "未找到姓名列";
 inline constexpr char kMsgCsvNoContacts[] = "文件中没有联系人";
 inline constexpr char kMsgCsvUnknownEncoding[] = "不支持的文件编码";
+// The exports.
+inline constexpr char kCmdExportCsv[] = "导出CSV文件";
+inline constexpr char kCmdExportVCard[] = "导出vCard文件";
+inline constexpr char kMsgCsvExportDone[] = "导出CSV文件完成!";
+inline constexpr char kMsgCsvExportFailed[] = "导出CSV文件失败!";
+inline constexpr char kMsgVCardExportDone[] = "导出vCard文件完成!";
+inline constexpr char kMsgVCardExportFailed[] = "导出vCard文件失败!";
+inline constexpr char kMsgExportCount[] = "共导出%d个联系人";  // after the completion text
+inline constexpr char kMsgExportWhichGroup[] =
+    "只导出当前分组“%1”的联系人吗？\n选“否”导出全部联系人。";
+inline constexpr char kCsvSaveFilterGbk[] = "CSV 文件 (GBK) (*.csv)";
+inline constexpr char kCsvSaveFilterUtf8[] = "CSV 文件 (UTF-8, 电子表格) (*.csv)";
+inline constexpr char kVCardSaveFilter[] = "vCard 文件 (*.vcf)";
+
 // The preview of a file that is not the program's own kind.
 inline constexpr char kMsgCsvPreviewTitle[] = "导入CSV文件";
 inline constexpr char kMsgCsvPreviewHint[] =

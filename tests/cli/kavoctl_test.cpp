@@ -231,7 +231,7 @@ TEST_F(Kavoctl, CsvExportImportsBackToTheSameContacts) {
     const std::string exported = source + "/out.csv";
     CliResult r = Demo(source, {"export-csv", exported});
     EXPECT_OK(r);
-    EXPECT_EQ(r.out, "导出CSV文件完成!\n");
+    EXPECT_EQ(r.out, "导出CSV文件完成! 共导出4个联系人\n");
 
     const std::string target = NewDir();
     r = Demo(target, {"import-csv", exported});
