@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "codecs/gbk_text.h"
 #include "dialogs/message_box.h"

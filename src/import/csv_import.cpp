@@ -19,6 +19,8 @@ namespace {
 constexpr std::streamoff kMaxFileBytes = 64 * 1024 * 1024;
 // A quoted value that runs on past this is a stray quote, not a value.
 constexpr std::size_t kMaxValueBytes = 64 * 1024;
+// No contacts export has more columns; the values past it are dropped.
+constexpr std::size_t kMaxColumns = 10000;
 
 using T = ECsvTarget;
 
@@ -96,7 +98,7 @@ std::vector<std::vector<std::string>> SplitCsvRecords(std::string_view text, cha
         if (value.size() < kMaxValueBytes) value += c;
     };
     auto endValue = [&] {
-        record.push_back(std::move(value));
+        if (record.size() < kMaxColumns) record.push_back(std::move(value));
         value.clear();
     };
     auto endRecord = [&] {

@@ -285,3 +285,19 @@ TEST(CsvOtherPrograms, OwnFilesNeedNoPreviewAndOthersDo) {
     EXPECT_TRUE(wants(G("姓名,手机\r\n张三,1\r\n")));                 // a synonym
     EXPECT_TRUE(wants(G("姓名,移动电话(公),QQ号\r\n张三,1,2\r\n")));  // an unknown column
 }
+
+TEST(CsvOtherPrograms, OverlongHeadersAndStrayQuotesStayBounded) {
+    std::string text = "Name";
+    for (int i = 0; i < 20000; ++i) text += ",c" + std::to_string(i);
+    text += "\r\nAnn,\"" + std::string(100000, 'x') + "\r\nBob,1\r\n";  // the quote never closes
+    CCsvImportPlan plan;
+    ASSERT_TRUE(plan.LoadBytes(text));
+    EXPECT_EQ(plan.Document().header.size(), 10000u);
+    ASSERT_EQ(plan.Document().rows.size(), 1u);
+    EXPECT_LE(plan.Document().rows[0][1].size(), 64u * 1024);
+    std::vector<CRelData> list;
+    ASSERT_TRUE(plan.Build(list));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(U(list[0].RelName), "Ann");
+    EXPECT_EQ(list[0].RelRemark[sizeof list[0].RelRemark - 1], '\0');
+}
