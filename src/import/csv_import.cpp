@@ -467,10 +467,12 @@ private:
         T second = target == T::kMobilePhone1   ? T::kMobilePhone2
                    : target == T::kOfficePhone1 ? T::kOfficePhone2
                                                 : T::kRemark;
-        auto& next = fields_[static_cast<int>(second)];
-        if (second != T::kRemark && (!next || next->empty())) {
-            next = std::move(value);
-            return;
+        if (second != T::kRemark) {
+            auto& next = fields_[static_cast<int>(second)];
+            if (!next || next->empty()) {
+                next = std::move(value);
+                return;
+            }
         }
         AddRemark(col, false, value);
     }
