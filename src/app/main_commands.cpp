@@ -256,6 +256,8 @@ void CZPMainCommands::ImportCsv() {
     };
     const kavo::CImportOutcome outcome = kavo::ImportCsv(
         MakeChooser(m_chooseFile, m_main, QString::fromUtf8(kavo::kCsvFileFilterQt)), preview);
+    // What was stored before a merge broke off is in the address book: show it too.
+    if (!outcome.ok && outcome.merged > 0 && m_main) m_main->Refresh(true);
     ImportDone(outcome.ok, outcome.cancelled, outcome.message);
 }
 
