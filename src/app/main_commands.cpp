@@ -6,7 +6,9 @@
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
 #include "app/zp_menu.h"
+#include "codecs/gbk_text.h"
 #include "dialogs/about_dlg.h"
+#include "dialogs/csv_preview_dlg.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/history_dlg.h"
 #include "dialogs/login_dlg.h"
@@ -18,6 +20,7 @@
 #include "import/import_messages.h"
 #include "skin/skin_button.h"
 #include "store/app_state.h"
+#include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
 #include "workflows/messages.h"
 #include "workflows/session.h"
@@ -125,6 +128,12 @@ void CZPMainCommands::OnCommand(int id) {
             break;
         case kImportCsv:
             ImportCsv();
+            break;
+        case kExportCsv:
+            ExportCsv();
+            break;
+        case kExportVCard:
+            ExportVCard();
             break;
         case kNew:
             if (m_main) m_main->New();
@@ -240,9 +249,52 @@ void CZPMainCommands::ImportOutlook() {
 }
 
 void CZPMainCommands::ImportCsv() {
+    // Another program's file is shown first, so that its encoding and columns can be set.
+    auto preview = [this](kavo::CCsvImportPlan& plan) {
+        CZPCsvPreviewDlg dialog(plan, m_main);
+        return Run(dialog) == QDialog::Accepted;
+    };
     const kavo::CImportOutcome outcome = kavo::ImportCsv(
-        MakeChooser(m_chooseFile, m_main, QString::fromUtf8(kavo::kCsvFileFilterQt)));
+        MakeChooser(m_chooseFile, m_main, QString::fromUtf8(kavo::kCsvFileFilterQt)), preview);
+    // What was stored before a merge broke off is in the address book: show it too.
+    if (!outcome.ok && outcome.merged > 0 && m_main) m_main->Refresh(true);
     ImportDone(outcome.ok, outcome.cancelled, outcome.message);
+}
+
+void CZPMainCommands::ExportCsv() { Export(false); }
+
+void CZPMainCommands::ExportVCard() { Export(true); }
+
+void CZPMainCommands::Export(bool vcard) {
+    // The group on show, if it is not the group of all contacts, when the user wants it.
+    std::string group;
+    const auto& groups = kavo::AppState().GroupNames;
+    const int shown = m_main ? m_main->ViewState().SelectedGroup() : 0;
+    if (shown > 0 && shown < static_cast<int>(groups.size())) {
+        const QString name = QString::fromStdString(kavo::GbkToUtf8(groups[shown]));
+        const int answer = ZPMessageBox(m_main, Msg(kavo::kMsgExportWhichGroup).arg(name),
+                                        kMsgIconQuestion, kMsgYesNoCancel);
+        if (answer == kIdYes)
+            group = groups[shown];
+        else if (answer != kIdNo)
+            return;
+    }
+    const QString gbk = Msg(kavo::kCsvSaveFilterGbk);
+    const QString utf8 = Msg(kavo::kCsvSaveFilterUtf8);
+    const QString filters = vcard ? Msg(kavo::kVCardSaveFilter) : gbk + QStringLiteral(";;") + utf8;
+    QString chosen = vcard ? filters : gbk;
+    QString path = m_chooseSaveFile ? m_chooseSaveFile(filters, &chosen)
+                                    : QFileDialog::getSaveFileName(m_main, QString(), QString(),
+                                                                   filters, &chosen);
+    if (path.isEmpty()) return;
+    const char* suffix = vcard ? ".vcf" : ".csv";
+    if (!path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) path += QLatin1String(suffix);
+    const kavo::EExportFormat format = vcard            ? kavo::EExportFormat::kVCard
+                                       : chosen == utf8 ? kavo::EExportFormat::kCsvUtf8Bom
+                                                        : kavo::EExportFormat::kCsv;
+    const kavo::CExportOutcome outcome = kavo::ExportContacts(path.toStdString(), group, format);
+    ZPMessageBox(m_main, QString::fromStdString(outcome.message),
+                 outcome.ok ? kMsgIconSuccess : kMsgIconError, kMsgOk);
 }
 
 void CZPMainCommands::LoginAgain() {

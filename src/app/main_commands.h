@@ -41,6 +41,9 @@ public:
     void ImportWindowsAddressBook();
     void ImportOutlook();
     void ImportCsv();
+    // The contacts of the group on show (after asking) or all of them, to a file.
+    void ExportCsv();
+    void ExportVCard();
     void LoginAgain();
     void GroupManager();
     void Statistics();
@@ -63,6 +66,11 @@ public:
         m_chooseFile = std::move(choose);
     }
     void SetUrlOpener(std::function<bool(const QUrl&)> open) { m_openUrl = std::move(open); }
+    // Asked for a file to write: the filters, and the one chosen (in and out).
+    void SetSaveFileChooser(
+        std::function<QString(const QString& filters, QString* chosen)> choose) {
+        m_chooseSaveFile = std::move(choose);
+    }
 
 signals:
     // Emitted when a command has run (tests wait on it).
@@ -73,6 +81,7 @@ private:
     void PopupMenu(int toolbarCode);
     bool ReconnectOrSay();
     void ImportDone(bool ok, bool cancelled, const std::string& message);
+    void Export(bool vcard);
 
     QPointer<CZPMainDlg> m_main;
     kavo::CKavoTcpClient& m_client;
@@ -80,5 +89,6 @@ private:
     CZPMenu* m_menus[4] = {};
     std::function<int(QDialog&)> m_runDialog;
     std::function<QString(const QString&)> m_chooseFile;
+    std::function<QString(const QString&, QString*)> m_chooseSaveFile;
     std::function<bool(const QUrl&)> m_openUrl;
 };

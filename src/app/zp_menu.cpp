@@ -35,7 +35,9 @@ QList<SMenuItem> CZPMenu::Items(int toolbarCode) {
                     {kDownload, "下载通讯录"},
                     {kImportWindows, "导入windows通讯薄"},
                     {kImportOutlook, "导入Outlook通讯薄"},
-                    {kImportCsv, "导入CSV逗号分割文件"}};
+                    {kImportCsv, "导入CSV逗号分割文件"},
+                    {kExportCsv, "导出CSV文件"},
+                    {kExportVCard, "导出vCard文件"}};
         case kOperations:
             return {{kNew, "新增"},
                     {kSave, "保存"},

@@ -19,6 +19,8 @@ inline constexpr int kDownload = 32774;
 inline constexpr int kImportWindows = 32805;
 inline constexpr int kImportOutlook = 32825;
 inline constexpr int kImportCsv = 32827;
+inline constexpr int kExportCsv = 32828;
+inline constexpr int kExportVCard = 32829;
 // "操作" (toolbar 24)
 inline constexpr int kNew = 32788;
 inline constexpr int kSave = 32789;

@@ -12,13 +12,12 @@
 
 #include "cli/tsv_output.h"
 #include "codecs/gbk_text.h"
-#include "import/csv_export.h"
-#include "import/vcard_export.h"
 #include "net/result_codes.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
 #include "workflows/address_book_sync.h"
+#include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
 #include "workflows/login_flow.h"
 #include "workflows/messages.h"
@@ -39,10 +38,8 @@ constexpr const char* kMsgOfflineHint = "(可以使用 --offline 离线登录)";
 constexpr const char* kMsgInterrupted = "操作已中断!";
 constexpr const char* kMsgRegistered = "注册成功!";
 constexpr const char* kMsgNoSuchGroup = "没有这个分组：";
-constexpr const char* kMsgCsvExportDone = "导出CSV文件完成!";
-constexpr const char* kMsgCsvExportFailed = "导出CSV文件失败!";
-constexpr const char* kMsgVCardExportDone = "导出vCard文件完成!";
-constexpr const char* kMsgVCardExportFailed = "导出vCard文件失败!";
+constexpr const char* kMsgCsvEncoding = "文件编码：";
+constexpr const char* kMsgCsvDryRun = "试运行，未导入：文件中有%d个联系人";
 constexpr const char* kMsgRefusedPasswordChars =
     "新密码不能含有以下字符：` ' & ! ~ $ % ^ * ( ) + ; \" | , < > ?";
 
@@ -64,7 +61,15 @@ constexpr const char* kUsage =
     "  register [CONTACT]   register USER/PASSWORD with the service (CONTACT: mobile or e-mail)\n"
     "  store                store the address book on the server\n"
     "  restore              restore the address book from the server and merge it\n"
-    "  import-csv FILE      import contacts from a CSV file (GBK, Chinese column labels)\n"
+    "  import-csv FILE      import contacts from a CSV file: GBK, GB18030, UTF-8 or UTF-16,\n"
+    "                       the product's Chinese labels or other programs' column titles\n"
+    "      --encoding ENC   read the file as ENC (GBK, GB18030, UTF-8, UTF-16LE, UTF-16BE,\n"
+    "                       BIG5, ...) instead of the detected encoding\n"
+    "      --map \"COLUMN=FIELD,...\"  fill FIELD from COLUMN (a title, or #N for the N-th\n"
+    "                       column); FIELD is a label (姓名, 组织, 移动电话(公), ...), a\n"
+    "                       column name (RelName, MobilePhone1, ...), 附注 or 忽略\n"
+    "      --dry-run        print the columns and the contacts that would be imported,\n"
+    "                       store nothing\n"
     "  import-addressbook   import the system address book (libpelbook.so)\n"
     "  import-outlook FILE  import an Outlook contacts export\n"
     "  export-csv FILE      write the contacts as CSV (GBK) that import-csv reads back\n"
@@ -121,6 +126,11 @@ struct Options {
     int loginPort = 0;
     int servicePort = 0;
     bool help = false;
+    // import-csv's choices
+    std::string encoding;
+    std::string map;
+    bool dryRun = false;
+    bool haveCsvOptions = false;
     std::vector<std::string> positional;
 };
 
@@ -178,6 +188,7 @@ private:
     int Import(const CImportOutcome& outcome) {
         return outcome.ok ? Done(outcome.message) : Fail(outcome.message);
     }
+    int ImportCsvFile(const std::string& path);
     int Export(const std::string& path, bool vcard);
     int Contacts(const std::vector<std::string>& args);
     int Groups();
@@ -217,6 +228,10 @@ bool CKavoctl::Parse(const std::vector<std::string>& args, std::string& error) {
             opt_.offline = true;
             continue;
         }
+        if (a == "--dry-run") {
+            opt_.dryRun = opt_.haveCsvOptions = true;
+            continue;
+        }
         std::string name = a, value;
         bool inlineValue = false;
         std::size_t eq = a.find('=');
@@ -227,7 +242,7 @@ bool CKavoctl::Parse(const std::vector<std::string>& args, std::string& error) {
         }
         const bool known = name == "--dir" || name == "-u" || name == "--user" || name == "-p" ||
                            name == "--password" || name == "--login-port" ||
-                           name == "--service-port";
+                           name == "--service-port" || name == "--encoding" || name == "--map";
         if (!known) {
             error = "unknown option " + name;
             return false;
@@ -248,6 +263,12 @@ bool CKavoctl::Parse(const std::vector<std::string>& args, std::string& error) {
         } else if (name == "-p" || name == "--password") {
             opt_.password = value;
             opt_.havePassword = true;
+        } else if (name == "--encoding") {
+            opt_.encoding = value;
+            opt_.haveCsvOptions = true;
+        } else if (name == "--map") {
+            opt_.map = value;
+            opt_.haveCsvOptions = true;
         } else if (!ParsePort(value, name == "--login-port" ? opt_.loginPort : opt_.servicePort)) {
             error = "bad port for " + name + ": " + value;
             return false;
@@ -333,6 +354,8 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
     const int n = static_cast<int>(rest.size());
     if (n < info->minArgs || n > info->maxArgs)
         return UsageError("wrong number of arguments for " + command);
+    if (opt_.haveCsvOptions && command != "import-csv")
+        return UsageError("--encoding, --map and --dry-run belong to import-csv");
     if (!opt_.haveUser) return UsageError(command + " needs -u USER");
     if (!opt_.havePassword) return UsageError(command + " needs -p PASSWORD");
 
@@ -365,10 +388,7 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
 int CKavoctl::Dispatch(const std::string& command, const std::vector<std::string>& args) {
     if (command == "store") return Store();
     if (command == "restore") return Restore();
-    if (command == "import-csv") {
-        const std::string path = args[0];
-        return Import(ImportCsv([path] { return path; }));
-    }
+    if (command == "import-csv") return ImportCsvFile(args[0]);
     if (command == "import-addressbook") return Import(ImportAddressBook());
     if (command == "import-outlook") {
         const std::string path = args[0];
@@ -418,13 +438,40 @@ int CKavoctl::Restore() {
     return Fail(interrupted_ ? kMsgInterrupted : restore.FailureMessage());
 }
 
+int CKavoctl::ImportCsvFile(const std::string& path) {
+    CCsvImportOptions options;
+    options.encoding = opt_.encoding;
+    options.map = opt_.map;
+    options.dryRun = opt_.dryRun;
+    if (opt_.dryRun) {
+        // What the file holds and where each column goes, before the contacts.
+        options.inspect = [this](const CCsvImportPlan& plan) {
+            const CCsvDocument& doc = plan.Document();
+            std::fprintf(err_, "%s %s\n", kMsgCsvEncoding, doc.encoding.c_str());
+            for (std::size_t i = 0; i < doc.header.size(); ++i)
+                std::fprintf(err_, "#%zu %s -> %s\n", i + 1, GbkToUtf8(doc.header[i]).c_str(),
+                             CsvTargetName(plan.Mapping()[i].target));
+        };
+    }
+    CImportOutcome outcome = ImportCsv([path] { return path; }, {}, options);
+    if (!outcome.ok || !opt_.dryRun) return Import(outcome);
+    std::vector<std::string> row;
+    for (const FieldSpec& f : kRelFields) row.emplace_back(f.name);
+    Print(row);
+    for (const CRelData& rel : AppState().ContactList) {
+        row.clear();
+        for (const FieldSpec& f : kRelFields) row.push_back(FieldUtf8(FieldPtr(&rel, f), f.width));
+        Print(row);
+    }
+    std::fprintf(err_, kMsgCsvDryRun, outcome.read);
+    std::fputc('\n', err_);
+    return kExitOk;
+}
+
 int CKavoctl::Export(const std::string& path, bool vcard) {
-    std::vector<CRelData> contacts;
-    CDataAccess().LoadContacts(contacts);
-    if (vcard)
-        return WriteVCardContacts(path, contacts) ? Done(kMsgVCardExportDone)
-                                                  : Fail(kMsgVCardExportFailed);
-    return WriteCsvContacts(path, contacts) ? Done(kMsgCsvExportDone) : Fail(kMsgCsvExportFailed);
+    const CExportOutcome outcome =
+        ExportContacts(path, {}, vcard ? EExportFormat::kVCard : EExportFormat::kCsv);
+    return outcome.ok ? Done(outcome.message) : Fail(outcome.message);
 }
 
 int CKavoctl::Contacts(const std::vector<std::string>& args) {

@@ -76,7 +76,7 @@ const std::vector<std::string>& CsvExportLabels() {
     return labels;
 }
 
-std::string CsvExportText(const std::vector<CRelData>& contacts) {
+std::string CsvExportText(const std::vector<CRelData>& contacts, bool utf8Bom) {
     std::string text;
     for (std::size_t i = 0; i < std::size(kColumns); ++i) {
         if (i) text += ',';
@@ -92,6 +92,7 @@ std::string CsvExportText(const std::vector<CRelData>& contacts) {
         }
         text += "\r\n";
     }
+    if (utf8Bom) return "\xEF\xBB\xBF" + GbkToUtf8(text);
     return text;
 }
 
@@ -117,8 +118,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-bool WriteCsvContacts(const std::string& path, const std::vector<CRelData>& contacts) {
-    return WriteFileAtomically(path, CsvExportText(contacts));
+bool WriteCsvContacts(const std::string& path, const std::vector<CRelData>& contacts,
+                      bool utf8Bom) {
+    return WriteFileAtomically(path, CsvExportText(contacts, utf8Bom));
 }
 
 }  // namespace kavo

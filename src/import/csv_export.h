@@ -19,12 +19,14 @@ namespace kavo {
 // The columns written, in order: the nineteen labels the import knows, as UTF-8.
 const std::vector<std::string>& CsvExportLabels();
 
-// The whole file's bytes (GBK), header line first, lines ended by CR LF.
-std::string CsvExportText(const std::vector<CRelData>& contacts);
+// The whole file's bytes, header line first, lines ended by CR LF: GBK, or (`utf8Bom`)
+// UTF-8 behind a byte order mark, which spreadsheets open without asking.
+std::string CsvExportText(const std::vector<CRelData>& contacts, bool utf8Bom = false);
 
 // Writes the file through a temporary file beside it that replaces `path` only when it has
 // been written completely; false (and `path` untouched) when that fails.
-bool WriteCsvContacts(const std::string& path, const std::vector<CRelData>& contacts);
+bool WriteCsvContacts(const std::string& path, const std::vector<CRelData>& contacts,
+                      bool utf8Bom = false);
 
 // Writes `bytes` to `path` as WriteCsvContacts does: all or nothing.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes);

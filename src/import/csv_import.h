@@ -1,23 +1,26 @@
-// Contacts from a CSV file: a first line of Chinese column labels, then one contact per
-// line. The file is GBK; one that starts with a UTF-8 byte order mark is read as UTF-8 and
-// turned into GBK first. Labels and values are compared and copied as GBK bytes.
+// Contacts from a CSV file: a first line of column titles, then one contact per line.
+//
+// The product's own files are GBK with its own Chinese column labels and are read by its
+// own line rules. Files of other programs are read as they are written: their encoding
+// is detected (csv_encoding.h), their column titles looked up in the table of other
+// programs' titles (csv_columns.h), and their lines split as comma-separated values
+// usually are (quotes around a value, a doubled quote inside one, line breaks inside a
+// quoted value). Either way the text is GBK by the time it is split, and labels and
+// values are compared and copied as GBK bytes.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "import/csv_columns.h"
 #include "import/import_messages.h"
 #include "store/records.h"
 
 namespace kavo {
 
 inline constexpr std::size_t kCsvMaxLineChars = 10000;
-inline constexpr int kCsvSlotCount = 60;
-inline constexpr int kCsvKnownLabelCount = 19;  // slots 0..18; slot 18 is the remark
-inline constexpr int kCsvRemarkSlot = 18;
 inline constexpr std::size_t kCsvRemarkMaxBytes = 511;
 
 // The labels of a header line: ',' ends a label, double quotes are dropped wherever they
@@ -30,32 +33,78 @@ std::vector<std::string> SplitCsvHeaderLine(std::string_view line);
 // dropping that value.
 std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t maxValues);
 
-// Builds contacts line by line: first the header, then each data line.
-class CCsvContactReader {
-public:
-    CCsvContactReader();
+// Comma-separated records as other programs write them: a value may stand in double
+// quotes, hold commas and line breaks there, and write a quote as two. Lines end with
+// CR LF, LF or CR; blank lines are no records. `separator` is ',' or, in a spreadsheet's
+// "Unicode text", a tab.
+std::vector<std::vector<std::string>> SplitCsvRecords(std::string_view text, char separator = ',');
 
-    // False (with the reason) when the header names fewer than two columns.
-    bool SetHeader(std::string_view line, ImportError* error);
-    // Appends the line's contact to `out` when it yields one; false on a line without any
-    // value.
-    bool AddLine(std::string_view line, std::vector<CRelData>& out, ImportError* error);
-
-    const std::vector<std::string>& Header() const { return header_; }
-    // The header column a slot holds, or -1.
-    int SlotColumn(int slot) const { return slots_[static_cast<std::size_t>(slot)]; }
-
-private:
-    std::vector<std::string> header_;
-    std::array<int, kCsvSlotCount> slots_;
+// A file split into its header and rows, before contacts are built from it.
+struct CCsvDocument {
+    std::string encoding;  // as detected or chosen
+    // GBK with none but the product's own labels and unknown titles: the product's own
+    // line rules apply. Otherwise the file is read as other programs write it.
+    bool ownRules = true;
+    std::vector<std::string> header;             // GBK titles
+    std::vector<std::vector<std::string>> rows;  // GBK values, at most one per column
 };
 
-// Reads a whole file's bytes into `out` (emptied first). On failure `out` keeps the
-// contacts of the lines before the failing one; the caller merges nothing then.
+// Reads a whole file's bytes (at most 64 MiB).
+bool LoadCsvFile(const std::string& path, std::string& bytes, ImportError* error = nullptr);
+
+// Splits the bytes, in `encoding` or (when empty) the detected one. False, with the
+// reason, for an unknown encoding, a file without a first line, a header of fewer than two
+// columns, and (under the product's own rules) a line without any value.
+bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
+                      ImportError* error = nullptr);
+
+// True when the file is the product's own kind: GBK, and every column carries one of its
+// labels. Any other file deserves a look before it is imported.
+bool IsOwnCsvFormat(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping);
+
+// Builds one contact per row with `mapping` (one entry per header column) into `out`
+// (emptied first). False with kNoNameColumn when no column gives a name, kNoContacts
+// when no row gave a contact.
+bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
+                      std::vector<CRelData>& out, ImportError* error = nullptr);
+
+// One file on its way in: its bytes, the encoding and the mapping chosen so far. The
+// preview and kavoctl's options change the choices; Build makes the contacts.
+class CCsvImportPlan {
+public:
+    // Reads the file and splits it in the detected encoding.
+    bool Load(const std::string& path);
+    bool LoadBytes(std::string bytes);
+    // Splits the file again in another encoding; the mapping starts over from the
+    // default. False (the plan unchanged) when the encoding is unknown or the file does
+    // not split in it.
+    bool SetEncoding(const std::string& encoding);
+    void SetTarget(std::size_t column, ECsvTarget target);
+    // kavoctl's "COLUMN=FIELD,..."; false with the reason (UTF-8).
+    bool ApplyChoices(std::string_view choices, std::string& reason);
+
+    // The file is not the product's own kind and deserves a look before it is imported.
+    bool WantsPreview() const { return loaded_ && !IsOwnCsvFormat(doc_, mapping_); }
+    bool Build(std::vector<CRelData>& out, ImportError* error = nullptr) const;
+
+    bool Loaded() const { return loaded_; }
+    ImportError Error() const { return error_; }
+    const CCsvDocument& Document() const { return doc_; }
+    const std::vector<CCsvColumn>& Mapping() const { return mapping_; }
+
+private:
+    std::string bytes_;
+    CCsvDocument doc_;
+    std::vector<CCsvColumn> mapping_;
+    ImportError error_ = ImportError::kNone;
+    bool loaded_ = false;
+};
+
+// Parse, the default mapping, build: the whole import of a file's bytes.
 bool ReadCsvContactsFromText(std::string_view content, std::vector<CRelData>& out,
                              ImportError* error = nullptr);
 
-// Reads the file at `path` line by line, as ReadCsvContactsFromText does.
+// The same for the file at `path`.
 bool ReadCsvContacts(const std::string& path, std::vector<CRelData>& out,
                      ImportError* error = nullptr);
 

@@ -27,6 +27,9 @@ enum class ImportError {
     kNoNamespace,
     kNoFolder,
     kNoItems,
+    kUnknownEncoding,  // the chosen encoding is none the converter knows
+    kNoNameColumn,     // no column of the header gives a contact's name
+    kNoContacts,       // the file held no contact
 };
 
 // Menu commands of the main window.
@@ -38,6 +41,34 @@ inline constexpr char kCmdImportOutlook[] = "导入Outlook通讯薄";
 // success icon otherwise).
 inline constexpr char kMsgCsvOpenFailed[] = "打开CSV文件失败!";
 inline constexpr char kMsgCsvImportDone[] = "导入CSV文件完成!";
+inline constexpr char kMsgCsvImportCount[] = "共导入%d个联系人";  // after kMsgCsvImportDone
+inline constexpr char kMsgCsvNoNameColumn[] = "未找到姓名列";
+inline constexpr char kMsgCsvNoContacts[] = "文件中没有联系人";
+inline constexpr char kMsgCsvUnknownEncoding[] = "不支持的文件编码";
+// The exports.
+inline constexpr char kCmdExportCsv[] = "导出CSV文件";
+inline constexpr char kCmdExportVCard[] = "导出vCard文件";
+inline constexpr char kMsgCsvExportDone[] = "导出CSV文件完成!";
+inline constexpr char kMsgCsvExportFailed[] = "导出CSV文件失败!";
+inline constexpr char kMsgVCardExportDone[] = "导出vCard文件完成!";
+inline constexpr char kMsgVCardExportFailed[] = "导出vCard文件失败!";
+inline constexpr char kMsgExportCount[] = "共导出%d个联系人";  // after the completion text
+inline constexpr char kMsgExportWhichGroup[] =
+    "只导出当前分组“%1”的联系人吗？\n选“否”导出全部联系人。";
+inline constexpr char kCsvSaveFilterGbk[] = "CSV 文件 (GBK) (*.csv)";
+inline constexpr char kCsvSaveFilterUtf8[] = "CSV 文件 (UTF-8, 电子表格) (*.csv)";
+inline constexpr char kVCardSaveFilter[] = "vCard 文件 (*.vcf)";
+
+// The preview of a file that is not the program's own kind.
+inline constexpr char kMsgCsvPreviewTitle[] = "导入CSV文件";
+inline constexpr char kMsgCsvPreviewHint[] =
+    "这个文件不是本程序的格式。请检查文件编码和每一列要填入的字段，然后按“确定”导入。";
+inline constexpr char kMsgCsvPreviewEncoding[] = "文件编码：";
+inline constexpr char kMsgCsvPreviewField[] = "字段";
+inline constexpr char kMsgCsvPreviewRows[] = "共%1行，显示前%2行";
+inline constexpr char kMsgCsvPreviewBadEncoding[] = "无法按这种编码读取这个文件!";
+inline constexpr char kMsgCsvNotAllStored[] =
+    "导入CSV文件未完成! 已导入%d个联系人，%d个未能保存到本地数据库";
 inline constexpr char kMsgAddressBookOpenFailed[] = "打开系统通讯簿失败!";
 inline constexpr char kMsgAddressBookImportDone[] = "导入系统通讯簿完成!";
 

@@ -78,6 +78,16 @@ bool IsIsoDate(std::string_view s) {
     return true;
 }
 
+// The contact editor's form, "19800305", with a month and a day that can be.
+bool IsEditorDate(std::string_view s) {
+    if (s.size() != 8) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    const int month = (s[4] - '0') * 10 + (s[5] - '0');
+    const int day = (s[6] - '0') * 10 + (s[7] - '0');
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
 void AppendCard(std::string& out, const CRelData& r) {
     AppendLine(out, "BEGIN:VCARD");
     AppendLine(out, "VERSION:3.0");
@@ -108,6 +118,9 @@ void AppendCard(std::string& out, const CRelData& r) {
     const std::string birthday = FieldUtf8(r.Birthday);
     if (IsIsoDate(birthday))
         AppendLine(out, "BDAY:" + birthday);
+    else if (IsEditorDate(birthday))
+        AppendLine(out, "BDAY:" + birthday.substr(0, 4) + "-" + birthday.substr(4, 2) + "-" +
+                            birthday.substr(6, 2));
     else
         put("X-KAVO-BIRTHDAY:", Escape(birthday));
     put("X-ANNIVERSARY:", Text(r.Anniversary));

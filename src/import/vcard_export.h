@@ -4,7 +4,8 @@
 // Standard properties carry what they can: FN and N (the name), NICKNAME, ORG (KeshNum),
 // TITLE, TEL (mobile 1 as the preferred CELL, mobiles 2 and 3, office phones with office
 // phone 1 preferred, the office fax, the home phone), EMAIL, ADR (work: CompanyAddr and
-// ZipCode; home: HomeAddr), URL (CompanyWeb), BDAY (a Birthday written as YYYY-MM-DD),
+// ZipCode; home: HomeAddr), URL (CompanyWeb), BDAY (a Birthday written as YYYY-MM-DD or
+// as the contact editor's YYYYMMDD),
 // NOTE (RelRemark) and CATEGORIES (GroupName). The rest goes into X- properties: X-QQ,
 // X-MSN, X-ICQ, X-ANNIVERSARY and X-KAVO-* for the other fields (a Birthday that is not
 // a date among them); the picture and ring tone are paths on this PC and stay out.

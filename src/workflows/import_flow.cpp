@@ -1,6 +1,9 @@
 #include "workflows/import_flow.h"
 
+#include <cstdio>
+
 #include "import/address_book_import.h"
+#include "import/csv_encoding.h"
 #include "import/csv_import.h"
 #include "import/outlook_import.h"
 #include "store/app_state.h"
@@ -30,15 +33,68 @@ CImportOutcome RunImport(ImportSource source, Read read) {
 
 }  // namespace
 
-CImportOutcome ImportCsv(const FileChooser& choose) {
-    return RunImport(ImportSource::kCsv, [&](std::vector<CRelData>& out, ImportError* error) {
-        std::string path = choose ? choose() : std::string();
-        if (path.empty()) {
-            *error = ImportError::kCancelled;
-            return false;
+std::string CsvImportMessage(ImportError error, int stored) {
+    switch (error) {
+        case ImportError::kNone: {
+            char count[64];
+            std::snprintf(count, sizeof count, kMsgCsvImportCount, stored);
+            return std::string(kMsgCsvImportDone) + " " + count;
         }
-        return ReadCsvContacts(path, out, error);
-    });
+        case ImportError::kNoNameColumn:
+            return kMsgCsvNoNameColumn;
+        case ImportError::kNoContacts:
+            return kMsgCsvNoContacts;
+        case ImportError::kUnknownEncoding:
+            return kMsgCsvUnknownEncoding;
+        default:
+            return kMsgCsvOpenFailed;
+    }
+}
+
+CImportOutcome ImportCsv(const FileChooser& choose, const CsvPreview& preview,
+                         const CCsvImportOptions& options) {
+    CImportOutcome outcome;
+    std::vector<CRelData>& contacts = AppState().ContactList;
+    contacts.clear();
+    std::string path = choose ? choose() : std::string();
+    if (path.empty()) {
+        outcome.error = ImportError::kCancelled;
+        outcome.cancelled = true;
+        return outcome;
+    }
+    auto fail = [&outcome](ImportError error, std::string message = {}) {
+        outcome.error = error;
+        outcome.message = message.empty() ? CsvImportMessage(error, 0) : std::move(message);
+        return outcome;
+    };
+    CCsvImportPlan plan;
+    if (!plan.Load(path)) return fail(plan.Error());
+    if (!options.encoding.empty() && !plan.SetEncoding(options.encoding))
+        return fail(IsKnownCsvEncoding(options.encoding) ? ImportError::kReadFailed
+                                                         : ImportError::kUnknownEncoding);
+    std::string reason;
+    if (!options.map.empty() && !plan.ApplyChoices(options.map, reason))
+        return fail(ImportError::kReadFailed, reason);
+    if (options.inspect) options.inspect(plan);
+    if (preview && plan.WantsPreview() && !preview(plan)) {
+        outcome.error = ImportError::kCancelled;
+        outcome.cancelled = true;
+        return outcome;
+    }
+    if (!plan.Build(contacts, &outcome.error)) return fail(outcome.error);
+    outcome.read = static_cast<int>(contacts.size());
+    if (!options.dryRun) outcome.merged = MergeContacts(contacts);
+    if (!options.dryRun && outcome.merged < outcome.read) {
+        char text[160];
+        std::snprintf(text, sizeof text, kMsgCsvNotAllStored, outcome.merged,
+                      outcome.read - outcome.merged);
+        outcome.message = text;
+        return outcome;
+    }
+    outcome.ok = true;
+    outcome.message =
+        CsvImportMessage(ImportError::kNone, options.dryRun ? outcome.read : outcome.merged);
+    return outcome;
 }
 
 CImportOutcome ImportAddressBook() {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <fstream>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
@@ -19,6 +20,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/statistics_dlg.h"
 #include "dialogs/waitting_dlg.h"
+#include "import/csv_import.h"
 #include "session_fixture.h"
 #include "skin/skin_button.h"
 #include "store/app_state.h"
@@ -38,9 +40,10 @@ QStringList Captions(const CZPCommandMenu& menu) {
 
 TEST(CommandMenusTest, ToolbarAndNotifyMenusCarryTheirIdentifiersAndCaptions) {
     CZPMenu store(23), operations(24), view(25), personal(27), none(26);
-    EXPECT_EQ(store.Ids(), (QList<int>{32773, 32774, 32805, 32825, 32827}));
-    EXPECT_EQ(Captions(store), (QStringList{"上传通讯录", "下载通讯录", "导入windows通讯薄",
-                                            "导入Outlook通讯薄", "导入CSV逗号分割文件"}));
+    EXPECT_EQ(store.Ids(), (QList<int>{32773, 32774, 32805, 32825, 32827, 32828, 32829}));
+    EXPECT_EQ(Captions(store),
+              (QStringList{"上传通讯录", "下载通讯录", "导入windows通讯薄", "导入Outlook通讯薄",
+                           "导入CSV逗号分割文件", "导出CSV文件", "导出vCard文件"}));
     EXPECT_EQ(operations.Ids(), (QList<int>{32788, 32789, 32791, 32792, 32793, 32795}));
     EXPECT_EQ(Captions(operations),
               (QStringList{"新增", "保存", "打印", "删除", "登录/注册", "分组管理"}));
@@ -248,6 +251,63 @@ TEST_F(MainCommandsTest, RestoreMergesIntoTheMainWindowAndLoginAgainKeepsTheUser
     EXPECT_EQ(AppState().LoginMode.load(), 2);
     EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
     EXPECT_EQ(main->Rows().size(), 30u);
+}
+
+TEST_F(MainCommandsTest, ExportsWriteTheGroupOnShowOrAllAndOtherFilesArePreviewed) {
+    std::vector<CRelData> contacts;
+    for (int i = 0; i < 5; ++i) {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "导出" + std::to_string(i));
+        SetField(rel.MobilePhone1, "1390000" + std::to_string(1000 + i));
+        SetFieldUtf8(rel.GroupName, i < 2 ? "同事" : "");
+        contacts.push_back(rel);
+    }
+    ASSERT_EQ(MergeContacts(contacts), 5);
+    main->Refresh(true);
+    main->OnSkinButton(CZPMainDlg::kCodeTab0 + 1);  // the group "同事"
+    ASSERT_EQ(main->ViewState().SelectedGroup(), 1);
+
+    test::TempDir out;
+    QStringList filters;
+    bool spreadsheet = true;
+    commands->SetSaveFileChooser([&](const QString& offered, QString* chosen) {
+        filters << offered;
+        if (spreadsheet) *chosen = offered.split(QStringLiteral(";;")).last();
+        return QString::fromStdString(out.path() + "/contacts");
+    });
+    // Yes: the group on show only, as UTF-8 for a spreadsheet; the suffix is added.
+    CZPMessageScript::QueueAnswers({kIdYes, kIdOk});
+    commands->Menu(CZPMenu::kStoreRestore)->Action(menu_id::kExportCsv)->trigger();
+    EXPECT_TRUE(Asked("导出CSV文件完成! 共导出2个联系人"));
+    std::vector<CRelData> back;
+    ASSERT_TRUE(ReadCsvContacts(out.path() + "/contacts.csv", back));
+    EXPECT_EQ(back.size(), 2u);
+
+    // No: all contacts, as vCard.
+    CZPMessageScript::QueueAnswers({kIdNo, kIdOk});
+    commands->OnCommand(menu_id::kExportVCard);
+    EXPECT_TRUE(Asked("导出vCard文件完成! 共导出5个联系人"));
+    ASSERT_EQ(filters.size(), 2);
+    EXPECT_TRUE(filters[1].contains(QStringLiteral("*.vcf")));
+    // Cancel: nothing is written and nothing more is said.
+    const int shown = CZPMessageScript::Shown().size();
+    CZPMessageScript::QueueAnswers({kIdCancel});
+    commands->OnCommand(menu_id::kExportCsv);
+    EXPECT_EQ(CZPMessageScript::Shown().size(), shown + 1);
+    EXPECT_EQ(filters.size(), 2);
+
+    // A web mail export is shown in the preview before it is imported.
+    const std::string web = out.path() + "/web.csv";
+    std::ofstream(web, std::ios::binary) << "Full Name,Mobile Phone\r\nAnn Lee,555\r\n";
+    commands->SetFileChooser([&](const QString&) { return QString::fromStdString(web); });
+    QStringList opened;
+    commands->SetDialogRunner([&](QDialog& dlg) {
+        opened << dlg.metaObject()->className();
+        return int(QDialog::Accepted);
+    });
+    commands->OnCommand(menu_id::kImportCsv);
+    EXPECT_EQ(opened, QStringList{"CZPCsvPreviewDlg"});
+    EXPECT_TRUE(Asked("导入CSV文件完成! 共导入1个联系人"));
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST_F(Kavoctl, RegisterStoreAndRestoreIntoAFreshDirectory) {
                              "\"钱七\",\"13500000002\",\"\",\"\"\r\n"));
     r = Run(first, {"-u", "alice", "-p", "pw-1", "import-csv", csv});
     EXPECT_OK(r);
-    EXPECT_EQ(r.out, "导入CSV文件完成!\n");
+    EXPECT_EQ(r.out, "导入CSV文件完成! 共导入2个联系人\n");
 
     r = Run(first, {"-u", "alice", "-p", "pw-1", "store"});
     EXPECT_OK(r);
@@ -231,7 +231,7 @@ TEST_F(Kavoctl, CsvExportImportsBackToTheSameContacts) {
     const std::string exported = source + "/out.csv";
     CliResult r = Demo(source, {"export-csv", exported});
     EXPECT_OK(r);
-    EXPECT_EQ(r.out, "导出CSV文件完成!\n");
+    EXPECT_EQ(r.out, "导出CSV文件完成! 共导出4个联系人\n");
 
     const std::string target = NewDir();
     r = Demo(target, {"import-csv", exported});
@@ -248,6 +248,50 @@ TEST_F(Kavoctl, CsvExportImportsBackToTheSameContacts) {
 
     EXPECT_FAILS(Demo(target, {"import-csv", target + "/missing.csv"}), "打开CSV文件失败!");
     EXPECT_FAILS(Demo(target, {"export-csv", target + "/no/such/dir/x.csv"}), "导出CSV文件失败!");
+}
+
+TEST_F(Kavoctl, CsvImportChoicesDryRunAndRefusals) {
+    StartServer();
+    const std::string dir = NewDir();
+    // A web mail export: UTF-8 without a byte order mark, English titles.
+    const std::string csv = dir + "/web.csv";
+    WriteFile(csv,
+              "Name,Phone,E-mail Address,Notes\r\n"
+              "周九,13700000009,zhou@example.com,\"老朋友, 常联系\"\r\n");
+
+    // A dry run shows the encoding, each column's field and the contacts, and stores none.
+    CliResult r = Demo(dir, {"import-csv", csv, "--dry-run"});
+    EXPECT_OK(r);
+    EXPECT_NE(r.err.find("UTF-8"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("#2 Phone -> 商务电话1"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("文件中有1个联系人"), std::string::npos) << r.err;
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Cells(lines[1])[0], "周九");
+    EXPECT_EQ(Lines(Demo(dir, {"contacts"}).out).size(), 1u);  // the header alone
+
+    // The phone column chosen as the first mobile, the notes left out.
+    r = Demo(dir, {"import-csv", "--map", "Phone=MobilePhone1,#4=忽略", csv});
+    EXPECT_OK(r);
+    EXPECT_EQ(r.out, "导入CSV文件完成! 共导入1个联系人\n");
+    const std::string list = Demo(dir, {"contacts"}).out;
+    EXPECT_NE(list.find("13700000009"), std::string::npos);
+    EXPECT_EQ(list.find("老朋友"), std::string::npos);
+
+    // Read as GBK the name is mojibake, but still a name; an unknown encoding is refused.
+    EXPECT_OK(Demo(dir, {"import-csv", "--encoding", "GBK", "--dry-run", csv}));
+    EXPECT_FAILS(Demo(dir, {"import-csv", "--encoding", "NO-SUCH", csv}), "不支持的文件编码");
+    EXPECT_FAILS(Demo(dir, {"import-csv", "--map", "Fax=姓名", csv}), "没有这一列：Fax");
+
+    // No false success: no name column, no contacts.
+    WriteFile(dir + "/noname.csv", "Company,Phone\r\nAcme,1\r\n");
+    EXPECT_FAILS(Demo(dir, {"import-csv", dir + "/noname.csv"}), "未找到姓名列");
+    WriteFile(dir + "/empty.csv", Utf8ToGbk("姓名,移动电话(公)\r\n"));
+    EXPECT_FAILS(Demo(dir, {"import-csv", dir + "/empty.csv"}), "文件中没有联系人");
+
+    // The options belong to import-csv alone.
+    r = Demo(dir, {"contacts", "--dry-run"});
+    EXPECT_EQ(r.status, 2);
 }
 
 TEST_F(Kavoctl, VCardExportComesBackThroughTheAddressBookImport) {

@@ -8,6 +8,7 @@
 
 #include "command_dialogs_support.h"
 #include "dialogs/about_dlg.h"
+#include "dialogs/csv_preview_dlg.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/group_manage_dlg.h"
 #include "dialogs/history_dlg.h"
@@ -50,6 +51,17 @@ TEST_F(CommandScreenshots, WritesTheWindowPictures) {
     MergeContacts({test::ChineseContact(1, "同事"), test::ChineseContact(2, "同事"),
                    test::ChineseContact(3, "家人"), test::ChineseContact(4, ""),
                    test::ChineseContact(5, "")});
+    {
+        CCsvImportPlan plan;
+        ASSERT_TRUE(plan.LoadBytes(
+            "First Name,Last Name,Organization Name,Phone 1 - Label,Phone 1 - Value,"
+            "E-mail 1 - Value,Birthday,Notes\r\n"
+            "明,李,星辰科技,Mobile,+86 138 0013 8000,liming@xingchen.example,1985-07-21,同学\r\n"
+            "Anna,Schmidt,,Home,+49 30 1234567,anna@example.org,,\r\n"));
+        CZPCsvPreviewDlg preview(plan);
+        preview.show();
+        Save(preview, "csv_preview");
+    }
     {
         CZPGroupEditDlg groups;
         groups.Table()->setCurrentItem(groups.Table()->topLevelItem(1));
