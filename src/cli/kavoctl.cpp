@@ -19,6 +19,7 @@
 #include "workflows/address_book_sync.h"
 #include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
+#include "workflows/list_rows.h"
 #include "workflows/login_flow.h"
 #include "workflows/messages.h"
 #include "workflows/personal_info_flow.h"
@@ -75,6 +76,10 @@ constexpr const char* kUsage =
     "  export-csv FILE      write the contacts as CSV (GBK) that import-csv reads back\n"
     "  export-vcard FILE    write the contacts as vCard 3.0 (UTF-8)\n"
     "  contacts [GROUP]     list the contacts (all 33 fields), of one group if given\n"
+    "  search TEXT          list the contacts that the main window's search finds, in its\n"
+    "                       order: names and phone numbers holding TEXT first, then the\n"
+    "                       Chinese names TEXT spells in pinyin (zw, zhangwei, zhang wei);\n"
+    "                       exit status 1 when none is found\n"
     "  groups               list the contact groups\n"
     "  sms                  list the SMS downloaded at login\n"
     "  accounts             list the game accounts (without their passwords)\n"
@@ -106,6 +111,7 @@ constexpr CommandInfo kCommands[] = {
     {"export-csv", 1, 1},
     {"export-vcard", 1, 1},
     {"contacts", 0, 1},
+    {"search", 1, 1},
     {"groups", 0, 0},
     {"sms", 0, 0},
     {"accounts", 0, 0},
@@ -191,6 +197,8 @@ private:
     int ImportCsvFile(const std::string& path);
     int Export(const std::string& path, bool vcard);
     int Contacts(const std::vector<std::string>& args);
+    int Search(const std::string& text);
+    void PrintContacts(const std::vector<const CRelData*>& contacts);
     int Groups();
     int Sms();
     int Accounts();
@@ -397,6 +405,7 @@ int CKavoctl::Dispatch(const std::string& command, const std::vector<std::string
     if (command == "export-csv") return Export(args[0], false);
     if (command == "export-vcard") return Export(args[0], true);
     if (command == "contacts") return Contacts(args);
+    if (command == "search") return Search(args[0]);
     if (command == "groups") return Groups();
     if (command == "sms") return Sms();
     if (command == "accounts") return Accounts();
@@ -483,15 +492,34 @@ int CKavoctl::Contacts(const std::vector<std::string>& args) {
     }
     std::vector<CRelData> contacts;
     CDataAccess().LoadContacts(contacts, group);
+    std::vector<const CRelData*> shown;
+    for (const CRelData& rel : contacts) shown.push_back(&rel);
+    PrintContacts(shown);
+    return kExitOk;
+}
+
+int CKavoctl::Search(const std::string& text) {
+    if (TrimSpace(text).empty()) return Fail(msg::kEnterSearchText);
+    // The window searches the list it shows; here that is the list of every contact.
+    std::vector<CRelData> contacts;
+    CDataAccess().LoadContacts(contacts);
+    std::vector<const CRelData*> found;
+    for (int row : SearchRows(ContactRows(contacts), text, false))
+        found.push_back(&contacts[static_cast<std::size_t>(row)]);
+    if (found.empty()) return Fail(msg::kSearchNothing);
+    PrintContacts(found);
+    return kExitOk;
+}
+
+void CKavoctl::PrintContacts(const std::vector<const CRelData*>& contacts) {
     std::vector<std::string> row;
     for (const FieldSpec& f : kRelFields) row.emplace_back(f.name);
     Print(row);
-    for (const CRelData& rel : contacts) {
+    for (const CRelData* rel : contacts) {
         row.clear();
-        for (const FieldSpec& f : kRelFields) row.push_back(FieldUtf8(FieldPtr(&rel, f), f.width));
+        for (const FieldSpec& f : kRelFields) row.push_back(FieldUtf8(FieldPtr(rel, f), f.width));
         Print(row);
     }
-    return kExitOk;
 }
 
 int CKavoctl::Groups() {

@@ -1,7 +1,10 @@
 // The contacts table: the address book of every user who logged in here.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "codecs/gbk_text.h"
+#include "collation/name_collation.h"
 #include "store/data_access.h"
 
 namespace kavo {
@@ -93,6 +96,42 @@ bool RunUpdate(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
 
 }  // namespace
 
+void SortContactsByName(std::vector<CRelData>& list, std::size_t from) {
+    if (from >= list.size()) return;
+    const std::size_t n = list.size() - from;
+    struct Entry {
+        std::string key;
+        std::uint32_t index;
+    };
+    // One key per contact: a comparison of names through the collator costs about as much
+    // as making a key, and a sort makes n log n of them.
+    std::vector<Entry> entries;
+    entries.reserve(n);
+    for (std::size_t i = 0; i < n; ++i)
+        entries.push_back(
+            {NameSortKey(FieldUtf8(list[from + i].RelName)), static_cast<std::uint32_t>(i)});
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    // Put each record in its place by following the cycles of the permutation, so that
+    // a large address book is never held twice.
+    std::vector<bool> placed(n, false);
+    for (std::size_t start = 0; start < n; ++start) {
+        if (placed[start] || entries[start].index == start) continue;
+        CRelData held = list[from + start];
+        std::size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const std::size_t source = entries[at].index;
+            if (source == start) {
+                list[from + at] = held;
+                break;
+            }
+            list[from + at] = list[from + source];
+            at = source;
+        }
+    }
+}
+
 void LoadRecord(CAdoRecord& rs, CRelData& rel) { rs.ReadFields(kRelFields, &rel); }
 
 bool SaveRecord(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
@@ -128,6 +167,7 @@ int CDataAccess::LoadContacts(std::vector<CRelData>& list, std::string_view grou
                          "order by relname,mobilephone1",
                          {CSqlValue::Gbk(groupName), CSqlValue::Gbk(owner)});
     if (!ran || rs.IsEOF()) return 0;
+    const std::size_t before = list.size();
     // Room for the whole address book at once: growing a list of 2 KB records step by step
     // would copy it over and over.
     CAdoRecord count;
@@ -147,6 +187,8 @@ int CDataAccess::LoadContacts(std::vector<CRelData>& list, std::string_view grou
         LoadRecord(rs, list.emplace_back());
         if (!rs.MoveNext()) break;
     }
+    // The statement's order by name bytes and number stays among names that read alike.
+    SortContactsByName(list, before);
     return static_cast<int>(list.size());
 }
 

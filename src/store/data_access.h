@@ -27,6 +27,11 @@ void LoadRecord(CAdoRecord& rs, CUserData& user);
 bool SaveRecord(CAdoRecord& rs, const CUserData& user);
 bool UpdateRecord(CAdoRecord& rs, const CUserData& user);
 
+// Orders list[from, end) by name as Chinese users expect (pinyin, with Latin names under
+// the same letters; see collation/name_collation.h), keeping the order of the contacts
+// whose names sort alike. LoadContacts lists every address book in this order.
+void SortContactsByName(std::vector<CRelData>& list, std::size_t from = 0);
+
 // Parses "YYYY-MM-DD HH:MM:SS" (or a two-digit year, 00-29 meaning 20xx) as local time.
 bool ParseLocalDateTime(std::string_view text, std::int64_t& seconds);
 
@@ -51,7 +56,8 @@ public:
     bool IsUserLoggedIn(std::string_view userName);
 
     // Contacts (KAVO_RELATION). A contact is the pair (RelName, MobilePhone1) within the
-    // owner; an empty MobilePhone1 matches an empty or absent one.
+    // owner; an empty MobilePhone1 matches an empty or absent one. LoadContacts appends in
+    // the order of SortContactsByName, then by MobilePhone1.
     int LoadContacts(std::vector<CRelData>& list, std::string_view groupName = {});
     bool LoadContact(std::string_view relName, std::string_view mobilePhone1, CRelData& rel);
     bool ContactExists(std::string_view relName, std::string_view mobilePhone1);

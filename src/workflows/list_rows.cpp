@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codecs/gbk_text.h"
+#include "collation/pinyin.h"
 
 namespace kavo {
 namespace {
@@ -76,24 +77,60 @@ std::vector<CListRow> AccountRows(const std::vector<CAccountData>& accounts) {
     return MakeRows(accounts, AccountRow);
 }
 
+std::vector<int> SearchRows(const std::vector<CListRow>& rows, std::string_view text, bool exact) {
+    std::vector<int> found;
+    const std::string_view trimmed = TrimBlanks(text);
+    const std::string needle = LowerAscii(trimmed);
+    if (needle.empty()) return found;
+    const int n = static_cast<int>(rows.size());
+    std::vector<PinyinMatch> spelled;
+    const CPinyinQuery pinyin(exact ? std::string_view() : trimmed);
+    if (pinyin.IsPinyin()) spelled.assign(rows.size(), PinyinMatch::kNone);
+    for (int r = 0; r < n; ++r) {
+        const CListRow& row = rows[static_cast<std::size_t>(r)];
+        if (Matches(row.name, needle, exact) || Matches(row.phone, needle, exact))
+            found.push_back(r);
+        else if (!spelled.empty())
+            spelled[static_cast<std::size_t>(r)] = pinyin.Match(row.name);
+    }
+    for (PinyinMatch kind : {PinyinMatch::kFromStart, PinyinMatch::kInside})
+        for (int r = 0; r < static_cast<int>(spelled.size()); ++r)
+            if (spelled[static_cast<std::size_t>(r)] == kind) found.push_back(r);
+    return found;
+}
+
 int GatherRows(std::vector<CListRow>& rows, std::string_view text, bool exact) {
-    std::string needle = LowerAscii(TrimBlanks(text));
-    if (needle.empty()) return 0;
-    auto firstOther = std::stable_partition(rows.begin(), rows.end(), [&](const CListRow& row) {
-        return Matches(row.name, needle, exact) || Matches(row.phone, needle, exact);
-    });
-    return static_cast<int>(firstOther - rows.begin());
+    const std::vector<int> found = SearchRows(rows, text, exact);
+    if (found.empty()) return 0;
+    std::vector<bool> taken(rows.size(), false);
+    std::vector<CListRow> gathered;
+    gathered.reserve(rows.size());
+    for (int r : found) {
+        taken[static_cast<std::size_t>(r)] = true;
+        gathered.push_back(std::move(rows[static_cast<std::size_t>(r)]));
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (!taken[r]) gathered.push_back(std::move(rows[r]));
+    rows.swap(gathered);
+    return static_cast<int>(found.size());
 }
 
 int FindNextRow(const std::vector<CListRow>& rows, int selected, std::string_view text,
                 bool exact) {
-    std::string needle = LowerAscii(TrimBlanks(text));
+    const std::string_view trimmed = TrimBlanks(text);
+    const std::string needle = LowerAscii(trimmed);
     const int n = static_cast<int>(rows.size());
     if (needle.empty() || n == 0) return -1;
     int start = (selected < 0 || selected >= n) ? 0 : selected + 1;
     for (int i = 0; i < n; ++i) {
         int r = (start + i) % n;
         if (Matches(rows[r].name, needle, exact) || Matches(rows[r].phone, needle, false)) return r;
+    }
+    const CPinyinQuery pinyin(exact ? std::string_view() : trimmed);
+    if (!pinyin.IsPinyin()) return -1;
+    for (int i = 0; i < n; ++i) {
+        int r = (start + i) % n;
+        if (pinyin.Match(rows[r].name) != PinyinMatch::kNone) return r;
     }
     return -1;
 }

@@ -31,15 +31,22 @@ std::vector<CListRow> ContactRows(const std::vector<CRelData>& contacts);
 std::vector<CListRow> SmsRows(const std::vector<CSmsData>& sms);
 std::vector<CListRow> AccountRows(const std::vector<CAccountData>& accounts);
 
-// Gather search: the rows whose column 0 or 1 contains `text` (equals it, when exact) move
-// to the top in their former order, the others follow in theirs. ASCII letters compare
-// without case; blanks around the text are ignored and an empty text finds nothing.
-// Returns the number of rows gathered.
+// The rows a search finds, best first, as indices into `rows`: those whose column 0 or 1
+// contains `text` (equals it, when exact); then, for a text of Latin letters only and not
+// exact, those whose name the text spells in pinyin (collation/pinyin.h: "zw", "zhangwei"
+// and "zhang wei" find 张伟), from the name's first character before from a later one.
+// Each kind keeps the rows' order. ASCII letters compare without case; blanks around the
+// text are ignored and an empty text finds nothing.
+std::vector<int> SearchRows(const std::vector<CListRow>& rows, std::string_view text, bool exact);
+
+// Gather search: the rows SearchRows finds move to the top in its order, the others
+// follow in theirs. Returns the number of rows gathered.
 int GatherRows(std::vector<CListRow>& rows, std::string_view text, bool exact);
 
 // Next search: from the row after `selected` down to the end, then from the top down to
 // `selected` itself, the first row whose column 0 contains `text` (equals it, when exact)
-// or whose column 1 contains it. Returns its index, or -1.
+// or whose column 1 contains it; when no row does, the first whose name the text spells
+// in pinyin (not when exact). Returns its index, or -1.
 int FindNextRow(const std::vector<CListRow>& rows, int selected, std::string_view text, bool exact);
 
 }  // namespace kavo

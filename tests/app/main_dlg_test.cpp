@@ -117,7 +117,8 @@ TEST_F(MainDlgTest, RenameToAnExistingKeyIsRefusedAndTheOldContactStays) {
     Store(Contact("张三", "139"));
     Store(Contact("李四", "138"));
     auto dlg = OpenWindow();
-    dlg->SelectRowByUser(RowOf(*dlg, QStringLiteral("张三")));
+    const int row = RowOf(*dlg, QStringLiteral("张三"));
+    dlg->SelectRowByUser(row);
     Type(Field(*dlg, "RelName"), QStringLiteral("李四"));
     Type(Field(*dlg, "MobilePhone1"), QStringLiteral("138"));
     ASSERT_TRUE(dlg->NameCard()->IsModified());
@@ -126,7 +127,7 @@ TEST_F(MainDlgTest, RenameToAnExistingKeyIsRefusedAndTheOldContactStays) {
     EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("该联系人姓名已存在!"));
     EXPECT_EQ(CZPMessageScript::LastShown()->icon, kMsgIconError);
     EXPECT_TRUE(CDataAccess().ContactExists(Utf8ToGbk("张三"), "139"));
-    EXPECT_EQ(Column0(*dlg), (QStringList{QStringLiteral("张三"), QStringLiteral("李四")}));
+    EXPECT_EQ(Column0(*dlg), (QStringList{QStringLiteral("李四"), QStringLiteral("张三")}));
     // The refusal keeps the input and the mark.
     EXPECT_TRUE(dlg->NameCard()->IsModified());
 
@@ -136,7 +137,7 @@ TEST_F(MainDlgTest, RenameToAnExistingKeyIsRefusedAndTheOldContactStays) {
     EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("联系人保存成功!"));
     EXPECT_FALSE(CDataAccess().ContactExists(Utf8ToGbk("张三"), "139"));
     EXPECT_TRUE(CDataAccess().ContactExists(Utf8ToGbk("李四"), "137"));
-    EXPECT_EQ(dlg->Rows()[0].mobile1, "137");
+    EXPECT_EQ(dlg->Rows()[static_cast<std::size_t>(row)].mobile1, "137");
     EXPECT_FALSE(dlg->NameCard()->IsModified());
     EXPECT_TRUE(AppState().ContactsChanged);
 }
@@ -198,6 +199,21 @@ TEST_F(MainDlgTest, GatherSearchIgnoresLetterCaseAndMovesTheMatchesToTheTop) {
     dlg->SearchBox()->setText(QStringLiteral("zed"));
     dlg->SearchCommand(true);
     EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("未找到符合条件的记录!"));
+}
+
+TEST_F(MainDlgTest, ContactsAreListedByPinyinAndFoundByIt) {
+    for (const char* name : {"张伟", "Zw Corp", "王芳", "李娜"}) Store(Contact(name, "1"));
+    auto dlg = OpenWindow();
+    EXPECT_EQ(Column0(*dlg), (QStringList{"李娜", "王芳", "张伟", "Zw Corp"}));
+    dlg->SearchBox()->setText(QStringLiteral("zhang wei"));
+    dlg->SearchCommand(true);
+    EXPECT_EQ(CZPMessageScript::LastShown()->text, QStringLiteral("搜索完毕，请在左边列表查看!"));
+    EXPECT_EQ(Column0(*dlg), (QStringList{"张伟", "李娜", "王芳", "Zw Corp"}));
+    // The name that holds the text comes before the one its pinyin spells.
+    dlg->SearchBox()->setText(QStringLiteral("ZW"));
+    dlg->SearchCommand(true);
+    EXPECT_EQ(Column0(*dlg), (QStringList{"Zw Corp", "张伟", "李娜", "王芳"}));
+    EXPECT_EQ(Field(*dlg, "RelName")->text(), QStringLiteral("Zw Corp"));
 }
 
 TEST_F(MainDlgTest, TheSearchBoxPlaceholderIsNeverSearchedFor) {

@@ -82,6 +82,24 @@ void SetLoginState(const std::string& dir, const std::string& user, int state) {
     sqlite3_close(db);
 }
 
+// Plants a contact of `user` in a program directory's contacts table.
+void AddContact(const std::string& dir, const std::string& user, const std::string& name,
+                const std::string& mobile) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "/KAVO.kavo").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(
+                  db, "INSERT INTO KAVO_RELATION(UserName, RelName, MobilePhone1) VALUES(?,?,?)",
+                  -1, &st, nullptr),
+              SQLITE_OK);
+    sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 3, mobile.c_str(), -1, SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
 constexpr const char* kUsageLine = "Usage: kavoctl";
 
 class Kavoctl : public ::testing::Test {
@@ -381,6 +399,37 @@ TEST_F(Kavoctl, ListsShowWhatTheWindowsShowWithoutPasswords) {
     EXPECT_EQ(Lines(r.out)[0], "No\tUserName\tOperTime\tOperation");
     EXPECT_EQ(Cells(Lines(r.out)[1])[0], "1");
     EXPECT_NE(r.out.find("还原通讯录"), std::string::npos);
+}
+
+TEST_F(Kavoctl, ContactsComeInPinyinOrderAndSearchFindsThemByPinyin) {
+    StartServer();
+    const std::string dir = NewDir();
+    ASSERT_EQ(Demo(dir, {"restore"}).status, 0);
+    AddContact(dir, "demo", "Sam", "13700000000");
+    AddContact(dir, "demo", "单田芳", "13800000001");
+    auto names = [](const CliResult& r) {
+        std::vector<std::string> out;
+        const std::vector<std::string> lines = Lines(r.out);
+        for (std::size_t i = 1; i < lines.size(); ++i) out.push_back(Cells(lines[i])[0]);
+        return out;
+    };
+    using Names = std::vector<std::string>;
+    CliResult r = Demo(dir, {"contacts"});
+    EXPECT_OK(r);
+    EXPECT_EQ(names(r), (Names{"单田芳", "李四", "Sam", "王五", "张三"}));
+
+    r = Demo(dir, {"search", "zs"});
+    EXPECT_OK(r);
+    EXPECT_EQ(Lines(r.out)[0].rfind("RelName\tCorpPosition\tMobilePhone1", 0), 0u);
+    EXPECT_EQ(names(r), Names{"张三"});
+    EXPECT_EQ(names(Demo(dir, {"search", "zhang san"})), Names{"张三"});
+    EXPECT_EQ(names(Demo(dir, {"search", "shantianfang"})), Names{"单田芳"});
+    // The name holding the text comes first, then the names spelled from their first
+    // character, then those spelled from a later one.
+    EXPECT_EQ(names(Demo(dir, {"search", "S"})), (Names{"Sam", "单田芳", "李四", "张三"}));
+    EXPECT_EQ(names(Demo(dir, {"search", "1391"})), Names{"张三"});
+    EXPECT_FAILS(Demo(dir, {"search", "nobody"}), "未找到符合条件的记录!");
+    EXPECT_FAILS(Demo(dir, {"search", "  "}), "请输入搜索内容");
 }
 
 TEST_F(Kavoctl, OfflineLoginWorksAfterTheServerIsGone) {

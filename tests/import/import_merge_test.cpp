@@ -63,11 +63,11 @@ TEST_F(ImportMerge, AddressBookEntriesWithOneNameAndNoMobileEndAsOneContact) {
         Merge(list);
         std::vector<CRelData> stored = Stored();
         ASSERT_EQ(stored.size(), 2u);
-        EXPECT_EQ(U(stored[0].RelName), "李雷");
-        EXPECT_EQ(U(stored[0].HomePhone), "222");  // the later entry's data
-        EXPECT_EQ(U(stored[0].Birthday), "");
-        EXPECT_EQ(U(stored[1].RelName), "韩梅梅");
-        EXPECT_EQ(U(stored[1].MobilePhone1), "139");
+        EXPECT_EQ(U(stored[0].RelName), "韩梅梅");
+        EXPECT_EQ(U(stored[0].MobilePhone1), "139");
+        EXPECT_EQ(U(stored[1].RelName), "李雷");
+        EXPECT_EQ(U(stored[1].HomePhone), "222");  // the later entry's data
+        EXPECT_EQ(U(stored[1].Birthday), "");
     }
 }
 

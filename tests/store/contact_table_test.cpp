@@ -119,6 +119,35 @@ TEST_F(ContactTableTest, LoadContactsOrdersByNameThenNumberAndFiltersByGroup) {
     EXPECT_STREQ(none[0].RelName, "untouched");
 }
 
+TEST_F(ContactTableTest, LoadContactsListsChineseNamesByPinyinWithLatinNamesAmongThem) {
+    CDataAccess da;
+    for (const char* name : {"张伟", "周", "Alice", "白", "安", "bob", "陈", "Zoe", "007"})
+        ASSERT_TRUE(da.SaveContact(Contact(name, "139", "Friends")));
+    ASSERT_TRUE(da.SaveContact(Contact("张伟", "138")));
+    ASSERT_TRUE(da.SaveContact(Contact("张伟", "")));
+
+    auto names = [](const std::vector<CRelData>& list, std::size_t from) {
+        std::vector<std::string> out;
+        for (std::size_t i = from; i < list.size(); ++i)
+            out.push_back(GbkToUtf8(FieldText(list[i].RelName)) + "/" +
+                          std::string(FieldText(list[i].MobilePhone1)));
+        return out;
+    };
+    std::vector<CRelData> all;
+    ASSERT_EQ(da.LoadContacts(all), 11);
+    EXPECT_EQ(names(all, 0), (std::vector<std::string>{"007/139", "安/139", "Alice/139", "白/139",
+                                                       "bob/139", "陈/139", "张伟/", "张伟/138",
+                                                       "张伟/139", "周/139", "Zoe/139"}));
+
+    // A group is in the same order; what the list held before stays in front.
+    std::vector<CRelData> friends(1);
+    SetFieldUtf8(friends[0].RelName, "Zed");
+    ASSERT_EQ(da.LoadContacts(friends, "Friends"), 10);
+    EXPECT_EQ(names(friends, 0),
+              (std::vector<std::string>{"Zed/", "007/139", "安/139", "Alice/139", "白/139",
+                                        "bob/139", "陈/139", "张伟/139", "周/139", "Zoe/139"}));
+}
+
 TEST_F(ContactTableTest, EveryFieldRoundTripsByteForByte) {
     CDataAccess da;
     CRelData rel;

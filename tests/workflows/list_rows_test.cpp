@@ -84,3 +84,45 @@ TEST(ListRows, NextSearchWrapsAroundAndEndsOnTheSelectedRow) {
     EXPECT_EQ(FindNextRow(rows, 1, "nobody", false), -1);
     EXPECT_EQ(FindNextRow({}, -1, "a", false), -1);
 }
+
+TEST(ListRows, PinyinFindsChineseNamesAfterTheSubstringMatches) {
+    std::vector<CListRow> rows =
+        ContactRows({Contact("李娜", "1"), Contact("王张伟", "2"), Contact("张伟", "3"),
+                     Contact("Zw Studio", "4"), Contact("赵文", "5"), Contact("张三", "6")});
+    // Substring first, then spelled from the first character, then from a later one.
+    EXPECT_EQ(SearchRows(rows, "zw", false), (std::vector<int>{3, 2, 4, 1}));
+    for (const char* text : {"zhangwei", "zhang wei", " ZhangWei ", "zhangw"})
+        EXPECT_EQ(SearchRows(rows, text, false), (std::vector<int>{2, 1})) << text;
+    // Exact searches and texts with other than Latin letters stay substring searches.
+    EXPECT_TRUE(SearchRows(rows, "zhangwei", true).empty());
+    EXPECT_EQ(SearchRows(rows, "张伟", false), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(SearchRows(rows, "zw1", false).empty());
+
+    EXPECT_EQ(GatherRows(rows, "zw", false), 4);
+    EXPECT_EQ(Names(rows),
+              (std::vector<std::string>{"Zw Studio", "张伟", "赵文", "王张伟", "李娜", "张三"}));
+}
+
+TEST(ListRows, PolyphonicSurnamesAreFoundByEveryReading) {
+    const std::vector<CListRow> rows = ContactRows({Contact("单田芳", "1"), Contact("曾国藩", "2"),
+                                                    Contact("解缙", "3"), Contact("仇英", "4")});
+    for (auto [text, row] : std::vector<std::pair<const char*, int>>{{"shantianfang", 0},
+                                                                     {"dtf", 0},
+                                                                     {"zengguofan", 1},
+                                                                     {"cgf", 1},
+                                                                     {"xiejin", 2},
+                                                                     {"jj", 2},
+                                                                     {"qiuying", 3},
+                                                                     {"chouy", 3}})
+        EXPECT_EQ(SearchRows(rows, text, false), std::vector<int>{row}) << text;
+}
+
+TEST(ListRows, NextSearchTakesPinyinOnlyWhenNoRowHoldsTheText) {
+    const std::vector<CListRow> rows =
+        ContactRows({Contact("张伟", "1"), Contact("Zhou", "2"), Contact("周伟", "3")});
+    EXPECT_EQ(FindNextRow(rows, -1, "zh", false), 1);
+    EXPECT_EQ(FindNextRow(rows, 1, "zh", false), 1);
+    EXPECT_EQ(FindNextRow(rows, -1, "zw", false), 0);
+    EXPECT_EQ(FindNextRow(rows, 0, "zw", false), 2);
+    EXPECT_EQ(FindNextRow(rows, -1, "zw", true), -1);
+}
