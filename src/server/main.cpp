@@ -2,6 +2,7 @@
 // for running and testing the client on one machine.
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +32,17 @@ const char* const kUsage =
     "  --seed-demo            create the demo user and its data, print how to log in\n"
     "  --seed-only            with --seed-demo: seed and exit without serving\n"
     "  --notice TEXT          add a server notice (may be repeated)\n"
+    "  --handshake-timeout SECS  close a new connection whose first request has not\n"
+    "                         arrived whole in this time (default 10)\n"
     "  --idle-timeout SECS    close connections idle this long (default 600)\n"
     "  --packet-timeout SECS  time for a started request to arrive whole (default 20)\n"
     "  --lockout-seconds N    how long ten wrong passwords lock a user out (default 43200)\n"
     "  --max-contacts N       contacts one user may store (default 10000)\n"
-    "  --max-connections N    connections served at once (default 512)\n"
+    "  --max-staged-mb N      memory for uploads under way, all connections together\n"
+    "                         (default 256; past it an upload gets result 116)\n"
+    "  --max-connections N    connections served at once (default 10000)\n"
+    "  --max-per-address N    connections from one IPv4 address (default 256)\n"
+    "  --workers N            threads answering requests (default 4)\n"
     "  --quiet                no log line per request\n"
     "  --help                 this text\n"
     "\n"
@@ -59,7 +66,6 @@ int main(int argc, char** argv) {
     std::string dbPath = "kavo-server.db";
     bool seed = false, seedOnly = false;
     std::vector<std::string> notices;
-
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](const char** out) {
@@ -110,6 +116,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--notice") {
             if (!value(&text)) return 2;
             notices.push_back(text);
+        } else if (arg == "--handshake-timeout") {
+            if (!number(1, 3600, &n)) return 2;
+            listen.handshakeSeconds = static_cast<int>(n);
         } else if (arg == "--idle-timeout") {
             if (!number(1, 86400, &n)) return 2;
             listen.idleSeconds = static_cast<int>(n);
@@ -122,9 +131,18 @@ int main(int argc, char** argv) {
         } else if (arg == "--max-contacts") {
             if (!number(1, 1000000, &n)) return 2;
             config.maxContacts = static_cast<int>(n);
+        } else if (arg == "--max-staged-mb") {
+            if (!number(1, 1L << 20, &n)) return 2;
+            config.maxStagedBytes = static_cast<std::int64_t>(n) << 20;
         } else if (arg == "--max-connections") {
-            if (!number(1, 100000, &n)) return 2;
+            if (!number(1, 1000000, &n)) return 2;
             listen.maxConnections = static_cast<int>(n);
+        } else if (arg == "--max-per-address") {
+            if (!number(1, 1000000, &n)) return 2;
+            listen.maxPerAddress = static_cast<int>(n);
+        } else if (arg == "--workers") {
+            if (!number(1, 256, &n)) return 2;
+            listen.workers = static_cast<int>(n);
         } else if (arg == "--quiet") {
             listen.logRequests = false;
         } else {
@@ -165,6 +183,26 @@ int main(int argc, char** argv) {
     if (seedOnly) {
         demoLine(listen.loginPort);
         return 0;
+    }
+
+    // Every connection holds a descriptor: take as many as the hard limit allows, and say so
+    // when that is fewer than the connections asked for.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        if (files.rlim_cur < files.rlim_max) {
+            files.rlim_cur = files.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &files);
+            getrlimit(RLIMIT_NOFILE, &files);
+        }
+        constexpr rlim_t kReserved = 64;  // listeners, the database, the log, spares
+        if (files.rlim_cur != RLIM_INFINITY &&
+            files.rlim_cur < static_cast<rlim_t>(listen.maxConnections) + kReserved) {
+            int fit = files.rlim_cur > kReserved ? static_cast<int>(files.rlim_cur - kReserved) : 1;
+            std::fprintf(
+                stderr, "kavo-server: the file limit (%llu) allows %d connections, not %d\n",
+                static_cast<unsigned long long>(files.rlim_cur), fit, listen.maxConnections);
+            listen.maxConnections = fit;
+        }
     }
 
     kavo::CRequestHandler handler(db, config);

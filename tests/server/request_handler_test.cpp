@@ -4,7 +4,6 @@
 #include "server/request_handler.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
@@ -112,9 +111,34 @@ protected:
         return b;
     }
 
+    // A small staging budget, so the tests reach it.
+    static ServerConfig TestConfig() {
+        ServerConfig config;
+        config.maxStagedBytes = 64 * 1024;
+        return config;
+    }
+
+    // Contacts c<first> ... as the download sends them, in order.
+    std::vector<std::string> Book(ConnectionState& st, const std::string& token) {
+        std::vector<std::string> names;
+        Send(ServerRole::Service, st, Cmd::ContactCount, {}, token);
+        for (;;) {
+            Reply r = Send(ServerRole::Service, st, Cmd::ContactDownloadBatch, {}, token);
+            if (r.result() == 0) break;
+            wire::CPacketReader reader(r.bytes.data(), r.bytes.size());
+            reader.Seek(16);
+            for (std::uint32_t k = 0; k < r.result(); ++k) {
+                CRelData c;
+                EXPECT_TRUE(reader.ReadContact(c));
+                names.emplace_back(FieldText(c.RelName));
+            }
+        }
+        return names;
+    }
+
     test::TempDir dir;
     CServerDb db;
-    CRequestHandler handler{db, ServerConfig{}};
+    CRequestHandler handler{db, TestConfig()};
     std::int64_t now = 1'800'000'000;
     std::uint32_t seq = 0;
 };
@@ -198,6 +222,56 @@ TEST_F(HandlerTest, AnUploadIsAppliedOnlyWhenComplete) {
     // Too many for the service.
     EXPECT_EQ(call(Cmd::ContactUploadBegin, Begin(10001, 1)).result(), 127u);
     EXPECT_EQ(call(Cmd::ContactUploadBegin, {0, 0, 0, 1, 0, 0, 0, 1}).result(), 123u);
+}
+
+TEST_F(HandlerTest, UploadsUnderWayShareABoundedBudgetThatEveryEndGivesBack) {
+    ASSERT_EQ(Register("u", "pw"), 0u);
+    std::string token;
+    ASSERT_EQ(Login("u", "pw", &token), 0u);
+    ConnectionState a, b;
+    auto call = [&](ConnectionState& st, Cmd cmd, const std::vector<std::uint8_t>& body) {
+        return Send(ServerRole::Service, st, cmd, body, token).result();
+    };
+    // 300 small contacts fit the 64 KB; a second upload of 300 beside them does not.
+    ASSERT_EQ(call(a, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(i * 30, 30, 1)), 0u);
+    const std::int64_t heldByA = handler.StagedBytes();
+    EXPECT_GT(heldByA, 270 * 100);
+    ASSERT_EQ(call(b, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    std::uint32_t refused = 0;
+    for (int i = 0; i < 10 && refused == 0; ++i) {
+        refused = call(b, Cmd::ContactUploadBatch, Batch(1000 + i * 30, 30, 1));
+        EXPECT_LE(handler.StagedBytes(), 64 * 1024);
+    }
+    EXPECT_EQ(refused, 116u);  // the client shows "(74)服务器发送数据暂缓，请稍后再试!"
+    EXPECT_EQ(handler.StagedBytes(), heldByA);  // b's upload was dropped, its bytes given back
+    EXPECT_EQ(call(b, Cmd::ContactUploadBatch, Batch(2000, 30, 1)), 123u);
+
+    // Applying a gives its bytes back; then b's upload goes through whole.
+    ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(270, 30, 1)), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ASSERT_EQ(call(b, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(call(b, Cmd::ContactUploadBatch, Batch(1000 + i * 30, 30, 1)), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ConnectionState reader;
+    EXPECT_EQ(Book(reader, token).size(), 300u);
+
+    // A connection that goes, or a session that changes, mid-upload gives its bytes back.
+    {
+        ConnectionState gone;
+        ASSERT_EQ(call(gone, Cmd::ContactUploadBegin, Begin(100, 1)), 0u);
+        ASSERT_EQ(call(gone, Cmd::ContactUploadBatch, Batch(0, 30, 1)), 0u);
+        EXPECT_GT(handler.StagedBytes(), 0);
+    }
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ASSERT_EQ(call(a, Cmd::ContactUploadBegin, Begin(100, 1)), 0u);
+    ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(0, 30, 1)), 0u);
+    std::string other;
+    ASSERT_EQ(Login("u", "pw", &other), 0u);
+    EXPECT_EQ(Send(ServerRole::Service, a, Cmd::ContactCount, {}, other).result(), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
 }
 
 TEST_F(HandlerTest, SmsIdsAvoidZeroBytesAndStayBelowTwoToThe24) {
