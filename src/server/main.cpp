@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "codecs/gbk_text.h"
 #include "server/demo_seed.h"
 #include "server/kavo_server.h"
 #include "server/request_handler.h"
@@ -43,8 +44,15 @@ const char* const kUsage =
     "  --max-connections N    connections served at once (default 10000)\n"
     "  --max-per-address N    connections from one IPv4 address (default 256)\n"
     "  --workers N            threads answering requests (default 4)\n"
+    "  --keep-versions N      earlier address books kept per user when a store\n"
+    "                         replaces one (default 5; 0 keeps none)\n"
     "  --quiet                no log line per request\n"
     "  --help                 this text\n"
+    "\n"
+    "Commands on the database, without serving (the server may be running meanwhile):\n"
+    "  --versions USER        list the kept versions of USER's address book\n"
+    "  --reinstate USER N     make version N the current address book again; the\n"
+    "                         current one is kept as a version too\n"
     "\n"
     "When both ports are open it prints one line on stdout:\n"
     "  kavo-server listening login=ADDR:PORT service=ADDR:PORT\n";
@@ -58,6 +66,52 @@ bool ParseInt(const char* text, long min, long max, long* out) {
     return true;
 }
 
+// --versions and --reinstate. Exit status 0 when done, 1 when the user or the version is
+// not there or the database fails.
+int VersionsCommand(kavo::CServerDb& db, const std::string& utf8User, bool reinstate, int number,
+                    int keep, const std::string& timeText) {
+    kavo::ServerUser user;
+    if (!db.FindUser(kavo::Utf8ToGbk(utf8User), &user)) {
+        std::fprintf(stderr, "kavo-server: no user \"%s\"\n", utf8User.c_str());
+        return 1;
+    }
+    std::string name = kavo::GbkToUtf8(user.name);
+    if (!reinstate) {
+        std::vector<kavo::BookVersion> versions = db.Versions(user.id);
+        if (versions.empty()) {
+            std::printf("%s: no earlier versions of the address book are kept\n", name.c_str());
+            return 0;
+        }
+        std::printf("%-8s %-19s %s\n", "version", "time", "contacts");
+        for (const kavo::BookVersion& v : versions)
+            std::printf("%-8d %-19s %d\n", v.number, v.time.c_str(), v.contacts);
+        return 0;
+    }
+    int savedAs = 0;
+    int count = db.ReinstateVersion(user.id, number, keep, timeText, &savedAs);
+    if (count == -1) {
+        std::fprintf(stderr, "kavo-server: %s has no version %d of the address book\n",
+                     name.c_str(), number);
+        return 1;
+    }
+    if (count < 0) {
+        std::fprintf(stderr, "kavo-server: reinstating failed: %s\n", db.LastError().c_str());
+        return 1;
+    }
+    char op[96];
+    std::snprintf(op, sizeof(op), "恢复第%d版通讯录，共%d条", number, count);
+    db.AddHistory(user.id, timeText, kavo::Utf8ToGbk(op));
+    db.TouchKind(user.id, kavo::DataKind::Contacts, timeText);
+    std::printf("%s: version %d is the address book again (%d contacts)", name.c_str(), number,
+                count);
+    if (savedAs > 0) {
+        std::printf("; the book it replaced is kept as version %d\n", savedAs);
+    } else {
+        std::printf("; the book it replaced was empty\n");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,6 +120,10 @@ int main(int argc, char** argv) {
     std::string dbPath = "kavo-server.db";
     bool seed = false, seedOnly = false;
     std::vector<std::string> notices;
+    enum class Command { Serve, Versions, Reinstate } command = Command::Serve;
+    std::string versionsUser;  // UTF-8, as typed
+    int reinstateNumber = 0;
+
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](const char** out) {
@@ -143,6 +201,18 @@ int main(int argc, char** argv) {
         } else if (arg == "--workers") {
             if (!number(1, 256, &n)) return 2;
             listen.workers = static_cast<int>(n);
+        } else if (arg == "--keep-versions") {
+            if (!number(0, 1000, &n)) return 2;
+            config.keepVersions = static_cast<int>(n);
+        } else if (arg == "--versions") {
+            if (!value(&text)) return 2;
+            versionsUser = text;
+            command = Command::Versions;
+        } else if (arg == "--reinstate") {
+            if (!value(&text) || !number(1, 0x7FFFFFFF, &n)) return 2;
+            versionsUser = text;
+            reinstateNumber = static_cast<int>(n);
+            command = Command::Reinstate;
         } else if (arg == "--quiet") {
             listen.logRequests = false;
         } else {
@@ -165,6 +235,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kavo-server: cannot open %s: %s\n", dbPath.c_str(),
                      db.LastError().c_str());
         return 1;
+    }
+    if (command != Command::Serve) {
+        kavo::CRequestHandler clock(db, config);  // for the time text only
+        return VersionsCommand(db, versionsUser, command == Command::Reinstate, reinstateNumber,
+                               config.keepVersions, clock.TimeText());
     }
     for (const std::string& notice : notices) kavo::AddNoticeText(db, notice);
     if (seed) {

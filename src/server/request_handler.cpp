@@ -380,7 +380,7 @@ std::size_t CRequestHandler::ChangePassword(Ctx& c) {
     if (!c.r.ok() || !IsDigestText(newDigest)) return c.Refuse(result::kDataLength);
 
     ServerUser user;
-    if (name != c.st.userName || !db_.FindUserById(c.st.userId, &user)) {
+    if (!EqualsNoCase(name, c.st.userName) || !db_.FindUserById(c.st.userId, &user)) {
         return c.Refuse(result::kNotThisUser);
     }
     std::string material = timeText + user.digest;
@@ -477,7 +477,8 @@ std::size_t CRequestHandler::UploadBatch(Ctx& c) {
                         static_cast<std::size_t>(config_.maxContacts)) {
         return c.Refuse(result::kTooManyContacts);
     }
-    if (!db_.StoreContacts(st.userId, contacts.contacts(), replace)) {
+    if (!db_.StoreContacts(st.userId, contacts.contacts(), replace, config_.keepVersions,
+                           TimeText())) {
         return c.Refuse(result::kQueryFailed);
     }
     char op[96];

@@ -43,6 +43,7 @@ struct ServerConfig {
     int maxSessionsPerUser = 128;                 // the oldest go first; several devices may log in
     int maxContacts = 10000;                      // per user
     std::int64_t maxStagedBytes = 256LL << 20;    // uploads under way, all connections together
+    int keepVersions = 5;     // earlier address books kept per user when a store replaces one
     std::string serviceHost;  // named in Login replies; empty: the address the login came to
 };
 

@@ -43,6 +43,13 @@ struct MemberInfo {
     std::uint32_t balance = 0;
 };
 
+// One kept earlier address book of a user.
+struct BookVersion {
+    int number = 0;    // 1, 2, 3 ... per user, never reused
+    std::string time;  // "YYYY-MM-DD HH:MM:SS", when it stopped being the current book
+    int contacts = 0;
+};
+
 // The three kinds of stored data whose last operation time the statistics report.
 enum class DataKind { Contacts, Sms, Accounts };
 
@@ -58,8 +65,9 @@ public:
     void Close();
     std::string LastError() const;
 
-    // Users. RegisterUser returns 1 for a new user, 0 when the name is taken, -1 on a
-    // database failure.
+    // Users. Names match without the letter case of ASCII letters, as the client compares
+    // them (NameKey). RegisterUser returns 1 for a new user, 0 when the name is taken in any
+    // letter case, -1 on a database failure. FindUser prefers the exact spelling.
     int RegisterUser(std::string_view name, std::string_view digest, std::string_view contact,
                      std::int64_t now, std::int64_t* userId);
     bool FindUser(std::string_view name, ServerUser* user);
@@ -81,10 +89,21 @@ public:
     // Contacts, in the order they were stored. StoreContacts applies one complete upload:
     // with replaceAll the user's address book becomes exactly `contacts`; otherwise they
     // are merged in, a contact with the same key (RelName, MobilePhone1) replaced. Later
-    // duplicates within one upload win.
+    // duplicates within one upload win. A replacing upload keeps the book it replaces as a
+    // version (none when the book was empty or stays as it was), and the user keeps the
+    // latest keepVersions of them (0: none).
     int ContactCount(std::int64_t userId);
     bool StoreContacts(std::int64_t userId, const std::vector<StoredContact>& contacts,
-                       bool replaceAll);
+                       bool replaceAll, int keepVersions = 0, std::string_view timeText = {});
+
+    // Kept versions of the address book, oldest first.
+    std::vector<BookVersion> Versions(std::int64_t userId);
+    // Makes version `number` the current book again; the current book becomes a version
+    // itself (unless it is empty). Returns the number of contacts reinstated, -1 when there
+    // is no such version, -2 on a failure. *savedAs gets the number the replaced book was
+    // kept as (0 when it was not kept).
+    int ReinstateVersion(std::int64_t userId, int number, int keepVersions,
+                         std::string_view timeText, int* savedAs = nullptr);
     // Up to `limit` contacts with an id above afterId, in id order: (id, packed form).
     std::vector<std::pair<std::int64_t, std::string>> ContactsAfter(std::int64_t userId,
                                                                     std::int64_t afterId,
@@ -99,7 +118,9 @@ public:
     bool AddSms(std::int64_t userId, const CSmsData& sms, std::uint32_t* id);
     int DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>& ids);
 
-    // Game accounts, unique by AccountName within a user, in the order they were added.
+    // Game accounts, unique by AccountName within a user (without letter case, the exact
+    // spelling preferred where older data holds several), in the order they were added.
+    // Adding or modifying an account takes the spelling of the name sent.
     int AccountCount(std::int64_t userId);
     std::vector<std::pair<std::int64_t, CAccountData>> AccountsAfter(std::int64_t userId,
                                                                      std::int64_t afterId,
@@ -134,6 +155,11 @@ public:
 private:
     class Stmt;
     bool Exec(const char* sql);
+    bool Migrate();
+    // Saves the user's current book as a new version and drops versions past `keep`.
+    // Returns the new version's number, 0 when the book is empty, -1 on failure.
+    int SaveVersionLocked(std::int64_t userId, int keep, std::string_view timeText);
+    bool PruneVersionsLocked(std::int64_t userId, int keep);
     int CountLocked(const char* sql, std::int64_t userId);
     void Fail(const char* what);
     // The two ends of a transaction opened with BEGIN: COMMIT (rolled back when the commit
@@ -145,6 +171,10 @@ private:
     sqlite3* db_ = nullptr;
     std::string lastError_;
 };
+
+// The form in which names are compared: ASCII letters in lower case, every other byte
+// (the trail byte of a double-byte GBK character included) as it is.
+std::string NameKey(std::string_view gbk);
 
 // The SMS id of the n-th SMS of a user (n from 0): three non-zero bytes.
 std::uint32_t SmsIdForIndex(std::uint32_t n);
