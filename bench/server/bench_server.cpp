@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
     }).detach();
 
     kavo::test::ServerRunner server;
-    if (!server.Start({"--max-connections", "1024"})) {
+    // Every client comes from 127.0.0.1: one address holds them all.
+    if (!server.Start({"--max-connections", "1024", "--max-per-address", "1024"})) {
         std::fprintf(stderr, "bench_server: %s\n", server.error().c_str());
         return 1;
     }
