@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "codecs/gbk_text.h"
 #include "server/demo_seed.h"
 #include "server/kavo_server.h"
+#include "server/pg_server_db.h"
 #include "server/request_handler.h"
 #include "server/server_db.h"
 
@@ -30,6 +32,9 @@ const char* const kUsage =
     "  --public-host HOST     the service address that Login replies name (default: the\n"
     "                         address the client reached the login server on)\n"
     "  --db FILE              the server's SQLite file (default kavo-server.db)\n"
+    "  --pg CONNINFO          keep the data in PostgreSQL instead: a postgresql:// URI or\n"
+    "                         key=value pairs; \"\" takes the PG* environment variables.\n"
+    "                         Several servers may share one database.\n"
     "  --seed-demo            create the demo user and its data, print how to log in\n"
     "  --seed-only            with --seed-demo: seed and exit without serving\n"
     "  --notice TEXT          add a server notice (may be repeated)\n"
@@ -68,7 +73,7 @@ bool ParseInt(const char* text, long min, long max, long* out) {
 
 // --versions and --reinstate. Exit status 0 when done, 1 when the user or the version is
 // not there or the database fails.
-int VersionsCommand(kavo::CServerDb& db, const std::string& utf8User, bool reinstate, int number,
+int VersionsCommand(kavo::IServerStore& db, const std::string& utf8User, bool reinstate, int number,
                     int keep, const std::string& timeText) {
     kavo::ServerUser user;
     if (!db.FindUser(kavo::Utf8ToGbk(utf8User), &user)) {
@@ -118,6 +123,8 @@ int main(int argc, char** argv) {
     kavo::ListenOptions listen;
     kavo::ServerConfig config;
     std::string dbPath = "kavo-server.db";
+    std::string pgConninfo;
+    bool usePg = false;
     bool seed = false, seedOnly = false;
     std::vector<std::string> notices;
     enum class Command { Serve, Versions, Reinstate } command = Command::Serve;
@@ -167,6 +174,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--db") {
             if (!value(&text)) return 2;
             dbPath = text;
+        } else if (arg == "--pg") {
+            if (!value(&text)) return 2;
+            pgConninfo = text;
+            usePg = true;
         } else if (arg == "--seed-demo") {
             seed = true;
         } else if (arg == "--seed-only") {
@@ -230,12 +241,28 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    kavo::CServerDb db;
-    if (!db.Open(dbPath)) {
-        std::fprintf(stderr, "kavo-server: cannot open %s: %s\n", dbPath.c_str(),
-                     db.LastError().c_str());
-        return 1;
+    std::unique_ptr<kavo::IServerStore> store;
+    std::string where;
+    if (usePg) {
+        auto pg = std::make_unique<kavo::CPgServerDb>();
+        if (!pg->Open(pgConninfo)) {
+            std::fprintf(stderr, "kavo-server: cannot use PostgreSQL: %s\n",
+                         pg->LastError().c_str());
+            return 1;
+        }
+        store = std::move(pg);
+        where = "PostgreSQL";
+    } else {
+        auto file = std::make_unique<kavo::CServerDb>();
+        if (!file->Open(dbPath)) {
+            std::fprintf(stderr, "kavo-server: cannot open %s: %s\n", dbPath.c_str(),
+                         file->LastError().c_str());
+            return 1;
+        }
+        store = std::move(file);
+        where = dbPath;
     }
+    kavo::IServerStore& db = *store;
     if (command != Command::Serve) {
         kavo::CRequestHandler clock(db, config);  // for the time text only
         return VersionsCommand(db, versionsUser, command == Command::Reinstate, reinstateNumber,
@@ -297,7 +324,7 @@ int main(int argc, char** argv) {
     std::printf("kavo-server listening login=%s:%d service=%s:%d\n", listen.address.c_str(),
                 server.LoginPort(), listen.address.c_str(), server.ServicePort());
     std::fflush(stdout);
-    std::fprintf(stderr, "kavo-server: %d users in %s\n", db.UserCount(), dbPath.c_str());
+    std::fprintf(stderr, "kavo-server: %d users in %s\n", db.UserCount(), where.c_str());
 
     server.Run();
     // When Run returned by itself the signal thread still waits: wake it.

@@ -154,7 +154,7 @@ struct CRequestHandler::Ctx {
     }
 };
 
-CRequestHandler::CRequestHandler(CServerDb& db, ServerConfig config)
+CRequestHandler::CRequestHandler(IServerStore& db, ServerConfig config)
     : db_(db),
       config_(std::move(config)),
       staging_(config_.maxStagedBytes),

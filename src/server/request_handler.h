@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "server/server_db.h"
+#include "server/server_store.h"
 
 namespace kavo {
 
@@ -122,7 +122,7 @@ public:
     using RandomSource = std::function<bool(std::uint8_t* out, std::size_t n)>;
     using Clock = std::function<std::int64_t()>;
 
-    CRequestHandler(CServerDb& db, ServerConfig config);
+    CRequestHandler(IServerStore& db, ServerConfig config);
 
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
@@ -169,7 +169,7 @@ private:
     void History(Ctx& c, const std::string& utf8Operation);
     std::int64_t Now() const;
 
-    CServerDb& db_;
+    IServerStore& db_;
     ServerConfig config_;
     CStagingBudget staging_;
     Clock clock_;

@@ -12,6 +12,7 @@
 #include "codecs/gbk_text.h"
 #include "net/kavo_tcp_client.h"
 #include "raw_kavo_client.h"
+#include "server_backend.h"
 #include "server_runner.h"
 
 namespace kavo {
@@ -21,7 +22,9 @@ using test::ServerRunner;
 
 class ServerClientTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.Start({"--seed-demo"})) << server.error(); }
+    void SetUp() override {
+        ASSERT_TRUE(server.Start(test::Backend({"--seed-demo"}))) << server.error();
+    }
 
     void Point(CKavoTcpClient& client) {
         client.SetServerHost(0, server.host());
@@ -365,8 +368,9 @@ TEST_F(ServerClientTest, KeptVersionsAreListedAndReinstatedFromTheCommandLine) {
 
     // Run beside the serving process, on the same file.
     auto run = [&](const std::string& args, std::string* out) {
-        std::string cmd =
-            test::BinDir() + "/kavo-server --db '" + server.dbPath() + "' " + args + " 2>&1";
+        std::string cmd = test::BinDir() + "/kavo-server";
+        for (const std::string& a : test::Backend({"--db", server.dbPath()})) cmd += " '" + a + "'";
+        cmd += " " + args + " 2>&1";
         FILE* p = popen(cmd.c_str(), "r");
         if (!p) return -1;
         char buf[512];
@@ -415,7 +419,7 @@ TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
     kill(server.pid(), SIGINT);
     EXPECT_EQ(server.Stop(), 0);
     EXPECT_NE(server.ReadLog().find("kavo-server: stopped"), std::string::npos);
-    ASSERT_TRUE(server.Start({}, db)) << server.error();
+    ASSERT_TRUE(server.Start(test::Backend({}), db)) << server.error();
     {
         CKavoTcpClient c;
         ASSERT_TRUE(LoginAs(c, "durable", "pw"));
@@ -423,7 +427,7 @@ TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
         ASSERT_TRUE(Upload(c, {Contact(4)}, 0));
     }
     server.Kill();
-    ASSERT_TRUE(server.Start({}, db)) << server.error();
+    ASSERT_TRUE(server.Start(test::Backend({}), db)) << server.error();
     CKavoTcpClient c;
     ASSERT_TRUE(LoginAs(c, "durable", "pw"));
     EXPECT_EQ(c.ContactCount(), 4u);

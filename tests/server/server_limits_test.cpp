@@ -23,6 +23,7 @@
 #include "net/kavo_tcp_client.h"
 #include "net/result_codes.h"
 #include "raw_kavo_client.h"
+#include "server_backend.h"
 #include "server_runner.h"
 
 namespace kavo {
@@ -127,8 +128,8 @@ TEST_F(ServerLimitsTest, FiveThousandIdleConnectionsFromOneAddressStarveNoClient
     constexpr int kIdle = 5000;
     if (!RaiseFileLimit(kIdle + 256)) GTEST_SKIP() << "the file limit does not allow the flood";
     // The handshake time is longer than the test, so every silent socket stays open.
-    ASSERT_TRUE(server.Start(
-        {"--quiet", "--max-per-address", std::to_string(kIdle), "--handshake-timeout", "120"}))
+    ASSERT_TRUE(server.Start(test::Backend(
+        {"--quiet", "--max-per-address", std::to_string(kIdle), "--handshake-timeout", "120"})))
         << server.error();
 
     Sockets idle;
@@ -182,8 +183,9 @@ TEST_F(ServerLimitsTest, FiveThousandIdleConnectionsFromOneAddressStarveNoClient
 }
 
 TEST_F(ServerLimitsTest, SilentSocketsGoAfterTheHandshakeTimeAndCapsRefuseTheNewest) {
-    ASSERT_TRUE(server.Start({"--seed-demo", "--handshake-timeout", "1", "--idle-timeout", "30",
-                              "--max-per-address", "3", "--max-connections", "6"}))
+    ASSERT_TRUE(
+        server.Start(test::Backend({"--seed-demo", "--handshake-timeout", "1", "--idle-timeout",
+                                    "30", "--max-per-address", "3", "--max-connections", "6"})))
         << server.error();
 
     // A client that has sent a request is no longer held to the handshake time.
@@ -236,7 +238,8 @@ TEST_F(ServerLimitsTest, SilentSocketsGoAfterTheHandshakeTimeAndCapsRefuseTheNew
 }
 
 TEST_F(ServerLimitsTest, StagedUploadsAreBoundedServerWideAndTheClientIsToldToWait) {
-    ASSERT_TRUE(server.Start({"--seed-demo", "--max-staged-mb", "1"})) << server.error();
+    ASSERT_TRUE(server.Start(test::Backend({"--seed-demo", "--max-staged-mb", "1"})))
+        << server.error();
     test::CRawKavoClient hog;
     ASSERT_EQ(test::LoginToService(hog, server.host(), server.loginPort(), server.servicePort(),
                                    "demo", "demo123"),
