@@ -245,7 +245,8 @@ int main(int argc, char** argv) {
     std::string where;
     if (usePg) {
         auto pg = std::make_unique<kavo::CPgServerDb>();
-        if (!pg->Open(pgConninfo)) {
+        // One connection per worker, so requests do not queue for the database.
+        if (!pg->Open(pgConninfo, listen.workers)) {
             std::fprintf(stderr, "kavo-server: cannot use PostgreSQL: %s\n",
                          pg->LastError().c_str());
             return 1;

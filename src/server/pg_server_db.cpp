@@ -172,37 +172,86 @@ private:
     PGresult* r_;
 };
 
+namespace {
+// The connection the calling thread holds for the public call under way.
+thread_local pg_conn* tlsConnection = nullptr;
+}  // namespace
+
+// A connection of the pool, held by one thread for one public call; waits while every
+// connection is taken.
+class CPgServerDb::Lease {
+public:
+    explicit Lease(CPgServerDb& db) : db_(db), previous_(tlsConnection) {
+        std::unique_lock lock(db_.poolMutex_);
+        db_.available_.wait(lock, [this] { return db_.pool_.empty() || !db_.idle_.empty(); });
+        if (!db_.idle_.empty()) {
+            conn_ = db_.idle_.back();
+            db_.idle_.pop_back();
+        }
+        tlsConnection = conn_;
+    }
+    ~Lease() {
+        tlsConnection = previous_;
+        if (!conn_) return;
+        {
+            std::lock_guard lock(db_.poolMutex_);
+            db_.idle_.push_back(conn_);
+        }
+        db_.available_.notify_one();
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+
+private:
+    CPgServerDb& db_;
+    pg_conn* previous_;
+    pg_conn* conn_ = nullptr;
+};
+
 CPgServerDb::~CPgServerDb() { Close(); }
 
-bool CPgServerDb::Open(const std::string& conninfo) {
-    std::lock_guard lock(mutex_);
-    if (conn_) return true;
-    conn_ = PQconnectdb(conninfo.c_str());
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        lastError_ = PQerrorMessage(conn_);
-        PQfinish(conn_);
-        conn_ = nullptr;
+bool CPgServerDb::Open(const std::string& conninfo, int connections) {
+    std::lock_guard open(poolMutex_);
+    if (!pool_.empty()) return true;
+    for (int i = 0; i < std::max(1, connections); ++i) {
+        pg_conn* conn = PQconnectdb(conninfo.c_str());
+        if (PQstatus(conn) != CONNECTION_OK) {
+            SetError(PQerrorMessage(conn));
+            PQfinish(conn);
+            for (pg_conn* c : pool_) PQfinish(c);
+            pool_.clear();
+            return false;
+        }
+        // Notices ("relation already exists, skipping") are of no interest to the log.
+        PQsetNoticeProcessor(
+            conn, [](void*, const char*) {}, nullptr);
+        pool_.push_back(conn);
+    }
+    tlsConnection = pool_.front();
+    bool ok = CreateSchema();
+    tlsConnection = nullptr;
+    if (!ok) {
+        for (pg_conn* c : pool_) PQfinish(c);
+        pool_.clear();
         return false;
     }
-    // Notices ("relation already exists, skipping") are of no interest to the log.
-    PQsetNoticeProcessor(
-        conn_, [](void*, const char*) {}, nullptr);
+    idle_ = pool_;
+    return true;
+}
+
+bool CPgServerDb::CreateSchema() {
     if (!Begin()) return false;
     if (!Command("SELECT pg_advisory_xact_lock(4242001)", "schema lock") ||
         !Command(kSchema, "schema")) {
-        RollBack();
-        return false;
+        return RollBack();
     }
     Result v = Run("SELECT max(version) FROM kavo_schema", Params(), "schema version");
-    if (!v.ok()) {
-        RollBack();
-        return false;
-    }
+    if (!v.ok()) return RollBack();
     std::int64_t version = v.rows() > 0 ? v.Int(0, 0) : 0;
     if (version > kSchemaVersion) {
         RollBack();
-        lastError_ = "the database was set up by a newer kavo-server (schema " +
-                     std::to_string(version) + ")";
+        SetError("the database was set up by a newer kavo-server (schema " +
+                 std::to_string(version) + ")");
         return false;
     }
     // Later schema versions add their upgrade steps here, from `version` on.
@@ -212,59 +261,65 @@ bool CPgServerDb::Open(const std::string& conninfo) {
         if (!Command("DELETE FROM kavo_schema", "schema version") ||
             !Run("INSERT INTO kavo_schema(version) VALUES($1::integer)", p, "schema version")
                  .ok()) {
-            RollBack();
-            return false;
+            return RollBack();
         }
     }
-    if (!Commit()) {
-        PQfinish(conn_);
-        conn_ = nullptr;
-        return false;
-    }
-    return true;
+    return Commit();
 }
 
 void CPgServerDb::Close() {
-    std::lock_guard lock(mutex_);
-    if (conn_) PQfinish(conn_);
-    conn_ = nullptr;
+    std::unique_lock lock(poolMutex_);
+    // Calls under way finish first.
+    available_.wait(lock, [this] { return idle_.size() == pool_.size(); });
+    for (pg_conn* c : pool_) PQfinish(c);
+    pool_.clear();
+    idle_.clear();
+    available_.notify_all();
 }
 
 std::string CPgServerDb::LastError() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(errorMutex_);
     return lastError_;
 }
 
+void CPgServerDb::SetError(std::string text) {
+    std::lock_guard lock(errorMutex_);
+    lastError_ = std::move(text);
+}
+
 CPgServerDb::Result CPgServerDb::Run(const char* sql, const Params& params, const char* what) {
-    if (!conn_) {
-        lastError_ = std::string(what) + ": not connected";
+    pg_conn* conn = tlsConnection;
+    if (!conn) {
+        SetError(std::string(what) + ": not connected");
         return Result();
     }
     // A connection lost between requests (the database restarted, say) is made again;
     // one lost inside a transaction fails the transaction.
-    if (PQstatus(conn_) == CONNECTION_BAD && PQtransactionStatus(conn_) != PQTRANS_INTRANS)
-        PQreset(conn_);
+    if (PQstatus(conn) == CONNECTION_BAD && PQtransactionStatus(conn) != PQTRANS_INTRANS)
+        PQreset(conn);
     std::vector<const char*> values;
     std::vector<int> lengths;
     for (const std::string& v : params.values) {
         values.push_back(v.data());
         lengths.push_back(static_cast<int>(v.size()));
     }
-    Result r(PQexecParams(conn_, sql, static_cast<int>(values.size()), nullptr, values.data(),
+    Result r(PQexecParams(conn, sql, static_cast<int>(values.size()), nullptr, values.data(),
                           lengths.data(), params.formats.data(), 0));
-    if (!r.ok()) lastError_ = std::string(what) + ": " + PQerrorMessage(conn_);
+    if (!r.ok()) SetError(std::string(what) + ": " + PQerrorMessage(conn));
     return r;
 }
 
 bool CPgServerDb::Command(const char* sql, const char* what) {
-    if (!conn_) return false;
-    Result r(PQexec(conn_, sql));
-    if (!r.ok()) lastError_ = std::string(what) + ": " + PQerrorMessage(conn_);
+    pg_conn* conn = tlsConnection;
+    if (!conn) return false;
+    Result r(PQexec(conn, sql));
+    if (!r.ok()) SetError(std::string(what) + ": " + PQerrorMessage(conn));
     return r.ok();
 }
 
 bool CPgServerDb::Begin() {
-    if (conn_ && PQstatus(conn_) == CONNECTION_BAD) PQreset(conn_);
+    pg_conn* conn = tlsConnection;
+    if (conn && PQstatus(conn) == CONNECTION_BAD) PQreset(conn);
     return Command("BEGIN", "begin");
 }
 bool CPgServerDb::Commit() {
@@ -273,9 +328,9 @@ bool CPgServerDb::Commit() {
     return false;
 }
 bool CPgServerDb::RollBack() {
-    std::string why = lastError_;
+    std::string why = LastError();
     Command("ROLLBACK", "roll back");
-    lastError_ = why;
+    SetError(why);
     return false;
 }
 
@@ -296,7 +351,7 @@ std::int64_t CPgServerDb::CountLocked(const char* sql, std::int64_t userId) {
 
 int CPgServerDb::RegisterUser(std::string_view name, std::string_view digest,
                               std::string_view contact, std::int64_t now, std::int64_t* userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(name).Bytes(NameKey(name)).Text(digest).Bytes(contact).Int(now);
     // The unique name key decides, whichever server the other registration came to.
@@ -316,7 +371,7 @@ constexpr const char* kUserColumns = "id, name, digest, fail_count, locked_until
 }  // namespace
 
 bool CPgServerDb::FindUser(std::string_view name, ServerUser* user) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(NameKey(name));
     std::string sql =
@@ -332,7 +387,7 @@ bool CPgServerDb::FindUser(std::string_view name, ServerUser* user) {
 }
 
 bool CPgServerDb::FindUserById(std::int64_t id, ServerUser* user) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(id);
     std::string sql = std::string("SELECT ") + kUserColumns + " FROM users WHERE id = $1::bigint";
@@ -348,7 +403,7 @@ bool CPgServerDb::FindUserById(std::int64_t id, ServerUser* user) {
 
 int CPgServerDb::RecordLoginFailure(std::int64_t userId, std::int64_t now, int lockAfter,
                                     std::int64_t lockSeconds) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Int(lockAfter).Int(now + lockSeconds);
     Result r =
@@ -360,7 +415,7 @@ int CPgServerDb::RecordLoginFailure(std::int64_t userId, std::int64_t now, int l
 }
 
 void CPgServerDb::ClearLoginFailures(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId);
     Run("UPDATE users SET fail_count = 0, locked_until = 0 WHERE id = $1::bigint", p,
@@ -368,7 +423,7 @@ void CPgServerDb::ClearLoginFailures(std::int64_t userId) {
 }
 
 bool CPgServerDb::SetPasswordDigest(std::int64_t userId, std::string_view digest) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Text(digest).Int(userId);
     Result r = Run("UPDATE users SET digest = $1::text WHERE id = $2::bigint", p, "password");
@@ -376,7 +431,7 @@ bool CPgServerDb::SetPasswordDigest(std::int64_t userId, std::string_view digest
 }
 
 int CPgServerDb::UserCount() {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Result r = Run("SELECT count(*) FROM users", Params(), "count users");
     return r.ok() && r.rows() > 0 ? static_cast<int>(r.Int(0, 0)) : 0;
 }
@@ -385,7 +440,7 @@ int CPgServerDb::UserCount() {
 
 bool CPgServerDb::CreateSession(const Token& token, std::int64_t userId, std::int64_t now,
                                 int maxPerUser) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(token).Int(userId).Int(now);
     if (!Run("INSERT INTO sessions(token, user_id, created, last_used)"
@@ -408,7 +463,7 @@ bool CPgServerDb::CreateSession(const Token& token, std::int64_t userId, std::in
 }
 
 std::int64_t CPgServerDb::SessionUser(const Token& token, std::int64_t now, std::int64_t maxIdle) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(token);
     Result r = Run("SELECT user_id, last_used FROM sessions WHERE token = $1::bytea", p, "session");
@@ -430,7 +485,7 @@ std::int64_t CPgServerDb::SessionUser(const Token& token, std::int64_t now, std:
 }
 
 void CPgServerDb::CloseSession(const Token& token) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(token);
     Run("DELETE FROM sessions WHERE token = $1::bytea", p, "close session");
@@ -439,7 +494,7 @@ void CPgServerDb::CloseSession(const Token& token) {
 // ---- contacts ------------------------------------------------------------------------
 
 int CPgServerDb::ContactCount(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     return static_cast<int>(
         CountLocked("SELECT count(*) FROM contacts WHERE user_id = $1::bigint", userId));
 }
@@ -468,7 +523,7 @@ bool CPgServerDb::InsertContactsLocked(std::int64_t userId,
 
 bool CPgServerDb::StoreContacts(std::int64_t userId, const std::vector<StoredContact>& contacts,
                                 bool replaceAll, int keepVersions, std::string_view timeText) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     // A contact replaced by a later one of the same key moves to the later one's place.
     std::map<std::pair<std::string_view, std::string_view>, std::size_t> last;
     for (std::size_t i = 0; i < contacts.size(); ++i)
@@ -545,7 +600,7 @@ bool CPgServerDb::PruneVersionsLocked(std::int64_t userId, int keep) {
 }
 
 std::vector<BookVersion> CPgServerDb::Versions(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<BookVersion> out;
     Params p;
     p.Int(userId);
@@ -563,7 +618,7 @@ std::vector<BookVersion> CPgServerDb::Versions(std::int64_t userId) {
 
 int CPgServerDb::ReinstateVersion(std::int64_t userId, int number, int keepVersions,
                                   std::string_view timeText, int* savedAs) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     if (savedAs) *savedAs = 0;
     if (!Begin()) return -2;
     if (!LockUser(userId)) {
@@ -611,7 +666,7 @@ int CPgServerDb::ReinstateVersion(std::int64_t userId, int number, int keepVersi
 std::vector<std::pair<std::int64_t, std::string>> CPgServerDb::ContactsAfter(std::int64_t userId,
                                                                              std::int64_t afterId,
                                                                              int limit) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<std::pair<std::int64_t, std::string>> out;
     Params p;
     p.Int(userId).Int(afterId).Int(limit);
@@ -624,7 +679,7 @@ std::vector<std::pair<std::int64_t, std::string>> CPgServerDb::ContactsAfter(std
 }
 
 int CPgServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::string>& names) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     if (!Begin()) return -1;
     int total = 0;
     for (const std::string& name : names) {
@@ -644,13 +699,13 @@ int CPgServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std
 // ---- SMS -----------------------------------------------------------------------------
 
 int CPgServerDb::SmsCount(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     return static_cast<int>(
         CountLocked("SELECT count(*) FROM sms WHERE user_id = $1::bigint", userId));
 }
 
 std::vector<CSmsData> CPgServerDb::SmsRange(std::int64_t userId, int offset, int limit) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<CSmsData> out;
     Params p;
     p.Int(userId).Int(limit).Int(offset);
@@ -670,14 +725,14 @@ std::vector<CSmsData> CPgServerDb::SmsRange(std::int64_t userId, int offset, int
 }
 
 bool CPgServerDb::AddSms(std::int64_t userId, const CSmsData& sms, std::uint32_t* id) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     if (!Begin()) return false;
     if (!LockUser(userId)) return RollBack();
     std::int64_t idx =
         CountLocked("SELECT coalesce(max(idx) + 1, 0) FROM sms WHERE user_id = $1::bigint", userId);
     if (idx >= 255LL * 255 * 255) {
         RollBack();
-        lastError_ = "no SMS id left for this user";
+        SetError("no SMS id left for this user");
         return false;
     }
     std::uint32_t smsId = SmsIdForIndex(static_cast<std::uint32_t>(idx));
@@ -697,7 +752,7 @@ bool CPgServerDb::AddSms(std::int64_t userId, const CSmsData& sms, std::uint32_t
 }
 
 int CPgServerDb::DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>& ids) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     if (!Begin()) return -1;
     int total = 0;
     for (std::uint32_t id : ids) {
@@ -717,7 +772,7 @@ int CPgServerDb::DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>
 // ---- accounts ------------------------------------------------------------------------
 
 int CPgServerDb::AccountCount(std::int64_t userId) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     return static_cast<int>(
         CountLocked("SELECT count(*) FROM accounts WHERE user_id = $1::bigint", userId));
 }
@@ -725,7 +780,7 @@ int CPgServerDb::AccountCount(std::int64_t userId) {
 std::vector<std::pair<std::int64_t, CAccountData>> CPgServerDb::AccountsAfter(std::int64_t userId,
                                                                               std::int64_t afterId,
                                                                               int limit) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<std::pair<std::int64_t, CAccountData>> out;
     Params p;
     p.Int(userId).Int(afterId).Int(limit);
@@ -746,7 +801,7 @@ std::vector<std::pair<std::int64_t, CAccountData>> CPgServerDb::AccountsAfter(st
 }
 
 bool CPgServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Bytes(FieldText(a.AccountName)).Bytes(NameKey(FieldText(a.AccountName)));
     p.Bytes(FieldText(a.GameName)).Bytes(FieldText(a.AccountID));
@@ -762,7 +817,7 @@ bool CPgServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
 }
 
 int CPgServerDb::ModifyAccount(std::int64_t userId, const CAccountData& a) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Bytes(NameKey(FieldText(a.AccountName))).Bytes(FieldText(a.AccountName));
     p.Bytes(FieldText(a.GameName)).Bytes(FieldText(a.AccountID));
@@ -777,7 +832,7 @@ int CPgServerDb::ModifyAccount(std::int64_t userId, const CAccountData& a) {
 }
 
 int CPgServerDb::DeleteAccount(std::int64_t userId, std::string_view accountName) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Bytes(NameKey(accountName));
     Result r = Run("DELETE FROM accounts WHERE user_id = $1::bigint AND name_key = $2::bytea", p,
@@ -790,7 +845,7 @@ int CPgServerDb::DeleteAccount(std::int64_t userId, std::string_view accountName
 
 void CPgServerDb::AddHistory(std::int64_t userId, std::string_view timeText,
                              std::string_view operation, int keep) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Text(timeText).Bytes(operation);
     Result r =
@@ -808,7 +863,7 @@ void CPgServerDb::AddHistory(std::int64_t userId, std::string_view timeText,
 }
 
 std::vector<CHistoryData> CPgServerDb::RecentHistory(std::int64_t userId, int limit) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<CHistoryData> out;
     Params p;
     p.Int(userId).Int(limit);
@@ -828,13 +883,13 @@ std::vector<CHistoryData> CPgServerDb::RecentHistory(std::int64_t userId, int li
 // ---- notices -------------------------------------------------------------------------
 
 int CPgServerDb::NoticeCount() {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Result r = Run("SELECT count(*) FROM notices", Params(), "notices");
     return r.ok() && r.rows() > 0 ? static_cast<int>(r.Int(0, 0)) : 0;
 }
 
 std::vector<CMsgData> CPgServerDb::NoticeRange(int offset, int limit) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     std::vector<CMsgData> out;
     Params p;
     p.Int(limit).Int(offset);
@@ -849,7 +904,7 @@ std::vector<CMsgData> CPgServerDb::NoticeRange(int offset, int limit) {
 }
 
 bool CPgServerDb::AddNotice(const CMsgData& notice) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Bytes(std::string_view(reinterpret_cast<const char*>(&notice), sizeof(notice)));
     return Run("INSERT INTO notices(body) VALUES($1::bytea)", p, "notice").ok();
@@ -858,7 +913,7 @@ bool CPgServerDb::AddNotice(const CMsgData& notice) {
 // ---- member status and statistics ---------------------------------------------------
 
 bool CPgServerDb::GetMember(std::int64_t userId, MemberInfo* info) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId);
     Result r = Run("SELECT fee_type, expiry, balance FROM members WHERE user_id = $1::bigint", p,
@@ -871,7 +926,7 @@ bool CPgServerDb::GetMember(std::int64_t userId, MemberInfo* info) {
 }
 
 bool CPgServerDb::SetMember(std::int64_t userId, const MemberInfo& info) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     Params p;
     p.Int(userId).Bytes(info.feeType).Text(info.expiry).Int(info.balance);
     return Run("INSERT INTO members(user_id, fee_type, expiry, balance)"
@@ -883,7 +938,7 @@ bool CPgServerDb::SetMember(std::int64_t userId, const MemberInfo& info) {
 }
 
 bool CPgServerDb::Statistics(std::int64_t userId, CStatisticsData* stats) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     stats->Clear();
     Params p;
     p.Int(userId);
@@ -903,7 +958,7 @@ bool CPgServerDb::Statistics(std::int64_t userId, CStatisticsData* stats) {
 }
 
 void CPgServerDb::TouchKind(std::int64_t userId, DataKind kind, std::string_view timeText) {
-    std::lock_guard lock(mutex_);
+    Lease lease(*this);
     const char* sql = kind == DataKind::Contacts
                           ? "UPDATE users SET contacts_time = $1::text WHERE id = $2::bigint"
                       : kind == DataKind::Sms

@@ -4,13 +4,16 @@
 // another work alike. GBK texts are bytea columns. The schema is created, and later
 // upgraded, by whichever server comes first (under an advisory lock).
 //
-// One connection per process, one mutex: every public call runs under the lock. Changes of
-// one user's address book or SMS lock the user's row first, so two processes storing for
-// the same user take turns.
+// A small pool of connections: each public call holds one for its duration, so the
+// server's workers query side by side. Changes of one user's address book or SMS lock the
+// user's row first, so two connections (of one process or of several) storing for the same
+// user take turns.
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "server/server_store.h"
 
@@ -25,10 +28,10 @@ public:
     CPgServerDb(const CPgServerDb&) = delete;
     CPgServerDb& operator=(const CPgServerDb&) = delete;
 
-    // Connects and creates or upgrades the schema. `conninfo` is a "postgresql://" URI or
-    // "key=value" pairs; empty, libpq takes everything from the PG* environment variables.
-    // False with LastError() on failure.
-    bool Open(const std::string& conninfo);
+    // Opens `connections` connections and creates or upgrades the schema. `conninfo` is a
+    // "postgresql://" URI or "key=value" pairs; empty, libpq takes everything from the PG*
+    // environment variables. False with LastError() on failure.
+    bool Open(const std::string& conninfo, int connections = 1);
     void Close() override;
     std::string LastError() const override;
 
@@ -90,7 +93,10 @@ public:
 private:
     class Result;
     struct Params;
+    class Lease;
 
+    bool CreateSchema();
+    void SetError(std::string text);
     Result Run(const char* sql, const Params& params, const char* what);
     bool Command(const char* sql, const char* what);  // no parameters, several statements
     bool Begin();
@@ -102,8 +108,11 @@ private:
     bool PruneVersionsLocked(std::int64_t userId, int keep);
     bool InsertContactsLocked(std::int64_t userId, const std::vector<const StoredContact*>& rows);
 
-    mutable std::mutex mutex_;
-    pg_conn* conn_ = nullptr;
+    std::mutex poolMutex_;
+    std::condition_variable available_;
+    std::vector<pg_conn*> pool_;  // every connection
+    std::vector<pg_conn*> idle_;  // those no call holds now
+    mutable std::mutex errorMutex_;
     std::string lastError_;
 };
 
