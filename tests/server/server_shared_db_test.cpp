@@ -3,6 +3,7 @@
 // writes the other sees.
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 
 #include <atomic>
 #include <deque>
@@ -112,6 +113,36 @@ TEST_F(SharedDatabaseTest, RegistrationsRacingOnBothServersLeaveOneUserPerName) 
     for (auto& th : threads) th.join();
     EXPECT_EQ(created.load(), 10);
     EXPECT_EQ(taken.load(), 70);
+}
+
+TEST(SharedDatabaseSchemaTest, ServersStartingTogetherMakeTheTablesOnceAndANewerSchemaIsRefused) {
+    std::vector<std::string> args = test::Backend({});
+    const std::string conninfo = args.back();
+    test::ServerRunner a, b;
+    bool startedA = false, startedB = false;
+    std::thread ta([&] { startedA = a.Start(args); });
+    std::thread tb([&] { startedB = b.Start(args); });
+    ta.join();
+    tb.join();
+    ASSERT_TRUE(startedA) << a.error();
+    ASSERT_TRUE(startedB) << b.error();
+    EXPECT_EQ(a.Stop(), 0);
+    EXPECT_EQ(b.Stop(), 0);
+
+    PGconn* conn = PQconnectdb(conninfo.c_str());
+    ASSERT_EQ(PQstatus(conn), CONNECTION_OK) << PQerrorMessage(conn);
+    PGresult* r = PQexec(conn, "SELECT count(*), max(version) FROM kavo_schema");
+    ASSERT_EQ(PQresultStatus(r), PGRES_TUPLES_OK);
+    EXPECT_STREQ(PQgetvalue(r, 0, 0), "1");
+    EXPECT_STREQ(PQgetvalue(r, 0, 1), "1");
+    PQclear(r);
+    r = PQexec(conn, "UPDATE kavo_schema SET version = 99");
+    EXPECT_EQ(PQresultStatus(r), PGRES_COMMAND_OK);
+    PQclear(r);
+    PQfinish(conn);
+    EXPECT_FALSE(a.Start(args));
+    EXPECT_NE(a.error().find("set up by a newer kavo-server (schema 99)"), std::string::npos)
+        << a.error();
 }
 
 }  // namespace
