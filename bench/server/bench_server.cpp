@@ -1,6 +1,8 @@
 // Load on the real kavo-server over loopback: N clients at once, each registering, logging
 // in, storing M contacts and restoring them, all through the client library. Every
-// restored contact is compared with the one stored. Prints
+// restored contact is compared with the one stored. Run twice: one server on its SQLite
+// file, then two servers sharing one PostgreSQL database (a throwaway cluster), each
+// client logging in through one server and served by the other. Prints
 //   BENCH <name> <value> <unit>
 // Usage: bench_server [clients] [contacts per client]   (default 200 500)
 
@@ -19,6 +21,7 @@
 
 #include "codecs/gbk_text.h"
 #include "net/kavo_tcp_client.h"
+#include "pg_cluster.h"
 #include "server_runner.h"
 
 namespace {
@@ -46,13 +49,16 @@ struct Outcome {
     std::string what;
 };
 
-Outcome RunClient(const kavo::test::ServerRunner& server, int id, int contacts) {
+// Logs in through `login` and is served by `service` (the same server, or another one on
+// the same database).
+Outcome RunClient(const kavo::test::ServerRunner& login, const kavo::test::ServerRunner& service,
+                  int id, int contacts) {
     Outcome out;
     auto point = [&](CKavoTcpClient& c) {
-        c.SetServerHost(0, server.host());
+        c.SetServerHost(0, login.host());
         c.SetServerHost(1, "");
         c.SetServerHost(2, "");
-        c.SetPorts(server.loginPort(), server.servicePort());
+        c.SetPorts(login.loginPort(), service.servicePort());
     };
     std::string name = "load" + std::to_string(id);
     {
@@ -98,6 +104,44 @@ Outcome RunClient(const kavo::test::ServerRunner& server, int id, int contacts) 
     return out;
 }
 
+struct Load {
+    double seconds = 0;
+    int errors = 0;
+    int lost = 0;
+};
+
+Load RunLoad(const std::vector<kavo::test::ServerRunner*>& servers, int clients, int contacts) {
+    std::vector<Outcome> outcomes(static_cast<std::size_t>(clients));
+    std::vector<std::thread> threads;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < clients; ++i) {
+        const auto& login = *servers[static_cast<std::size_t>(i) % servers.size()];
+        const auto& service = *servers[static_cast<std::size_t>(i + 1) % servers.size()];
+        threads.emplace_back([&, i] {
+            outcomes[static_cast<std::size_t>(i)] = RunClient(login, service, i, contacts);
+        });
+    }
+    for (auto& t : threads) t.join();
+    Load load;
+    load.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (const Outcome& o : outcomes) {
+        if (!o.ok) {
+            ++load.errors;
+            if (load.errors <= 5)
+                std::fprintf(stderr, "bench_server: client failed: %s\n", o.what.c_str());
+        }
+        load.lost += o.lost;
+    }
+    return load;
+}
+
+void Report(const char* name, const Load& load, int clients, int contacts) {
+    double moved = 2.0 * clients * contacts;  // each contact stored once and restored once
+    std::printf("BENCH %s_seconds %.2f s\n", name, load.seconds);
+    std::printf("BENCH %s_contacts_per_s %.0f contacts/s\n", name, moved / load.seconds);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,40 +166,47 @@ int main(int argc, char** argv) {
         std::_Exit(1);
     }).detach();
 
-    kavo::test::ServerRunner server;
-    if (!server.Start({"--max-connections", "1024"})) {
-        std::fprintf(stderr, "bench_server: %s\n", server.error().c_str());
-        return 1;
-    }
-
-    std::vector<Outcome> outcomes(static_cast<std::size_t>(clients));
-    std::vector<std::thread> threads;
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < clients; ++i) {
-        threads.emplace_back(
-            [&, i] { outcomes[static_cast<std::size_t>(i)] = RunClient(server, i, contacts); });
-    }
-    for (auto& t : threads) t.join();
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-    int errors = 0, lost = 0;
-    for (const Outcome& o : outcomes) {
-        if (!o.ok) {
-            ++errors;
-            if (errors <= 5)
-                std::fprintf(stderr, "bench_server: client failed: %s\n", o.what.c_str());
-        }
-        lost += o.lost;
-    }
-    double moved = 2.0 * clients * contacts;  // each contact stored once and restored once
+    // Every client comes from 127.0.0.1: one address holds them all.
+    const std::vector<std::string> limits = {"--quiet", "--max-connections", "1024",
+                                             "--max-per-address", "1024"};
     char name[64];
     std::snprintf(name, sizeof(name), "server_load_%dx%d", clients, contacts);
-    std::printf("BENCH %s_seconds %.2f s\n", name, seconds);
-    std::printf("BENCH %s_contacts_per_s %.0f contacts/s\n", name, moved / seconds);
-    std::printf("BENCH server_load_errors %d count\n", errors);
-    std::printf("BENCH server_load_lost_contacts %d count\n", lost);
-    int rc = server.Stop();
+
+    kavo::test::ServerRunner sqlite;
+    if (!sqlite.Start(limits)) {
+        std::fprintf(stderr, "bench_server: %s\n", sqlite.error().c_str());
+        return 1;
+    }
+    Load one = RunLoad({&sqlite}, clients, contacts);
+    Report(name, one, clients, contacts);
+    std::printf("BENCH server_load_errors %d count\n", one.errors);
+    std::printf("BENCH server_load_lost_contacts %d count\n", one.lost);
+    int rc = sqlite.Stop();
     if (rc != 0) std::fprintf(stderr, "bench_server: kavo-server exited with %d\n", rc);
-    return errors == 0 && lost == 0 ? 0 : 1;
+    bool ok = one.errors == 0 && one.lost == 0 && rc == 0;
+
+    kavo::test::PgCluster cluster;
+    if (!cluster.Start() || !cluster.CreateDatabase("bench")) {
+        std::fprintf(stderr, "bench_server: no PostgreSQL figure: %s\n", cluster.why().c_str());
+        return ok ? 0 : 1;
+    }
+    std::vector<std::string> pgArgs = limits;
+    pgArgs.push_back("--pg");
+    pgArgs.push_back(cluster.ConnInfo("bench"));
+    kavo::test::ServerRunner first, second;
+    if (!first.Start(pgArgs) || !second.Start(pgArgs)) {
+        std::fprintf(stderr, "bench_server: %s%s\n", first.error().c_str(), second.error().c_str());
+        return 1;
+    }
+    Load two = RunLoad({&first, &second}, clients, contacts);
+    std::snprintf(name, sizeof(name), "server_load_%dx%d_pg2", clients, contacts);
+    Report(name, two, clients, contacts);
+    std::printf("BENCH server_load_pg2_errors %d count\n", two.errors);
+    std::printf("BENCH server_load_pg2_lost_contacts %d count\n", two.lost);
+    std::printf("BENCH server_load_pg2_vs_sqlite_ratio %.2f ratio\n", one.seconds / two.seconds);
+    int rc1 = first.Stop(), rc2 = second.Stop();
+    if (rc1 != 0 || rc2 != 0)
+        std::fprintf(stderr, "bench_server: kavo-server exited with %d and %d\n", rc1, rc2);
+    cluster.Stop();
+    return ok && two.errors == 0 && two.lost == 0 && rc1 == 0 && rc2 == 0 ? 0 : 1;
 }

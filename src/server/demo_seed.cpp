@@ -33,13 +33,13 @@ StoredContact DemoContact(const char* name, const char* mobile, const char* comp
 
 }  // namespace
 
-bool AddNoticeText(CServerDb& db, const std::string& utf8) {
+bool AddNoticeText(IServerStore& db, const std::string& utf8) {
     CMsgData m;
     SetFieldUtf8(m.MsgText, utf8);
     return db.AddNotice(m);
 }
 
-bool SeedDemo(CServerDb& db, std::int64_t now, std::string* error) {
+bool SeedDemo(IServerStore& db, std::int64_t now, std::string* error) {
     std::string digest =
         CMD5Checksum::GetMD5(kDemoPassword, std::string_view(kDemoPassword).size());
     ServerUser user;

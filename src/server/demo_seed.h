@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "server/server_db.h"
+#include "server/server_store.h"
 
 namespace kavo {
 
@@ -15,9 +15,9 @@ inline constexpr const char* kDemoPassword = "demo123";
 // Creates the demo user with the known password, a few contacts, SMS, notices, game
 // accounts and history entries. Run again, it sets the password back and adds nothing
 // twice. `now` is the time of the seeded entries.
-bool SeedDemo(CServerDb& db, std::int64_t now, std::string* error);
+bool SeedDemo(IServerStore& db, std::int64_t now, std::string* error);
 
 // Adds one server notice (UTF-8 text, cut to the notice's 49 bytes of GBK).
-bool AddNoticeText(CServerDb& db, const std::string& utf8);
+bool AddNoticeText(IServerStore& db, const std::string& utf8);
 
 }  // namespace kavo

@@ -4,16 +4,17 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <thread>
+#include <limits>
 
 #include "net/wire.h"
 
@@ -22,47 +23,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits until fd is ready for `events` or the deadline passes.
-bool WaitReady(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return false;
-        pollfd p{fd, events, 0};
-        int r = poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 60000)));
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return false;
-    }
-}
+// epoll tags of the descriptors that are not connections (connection ids start at 1).
+constexpr std::uint64_t kWakeTag = 0;
+constexpr std::uint64_t kLoginTag = std::numeric_limits<std::uint64_t>::max() - 1;
+constexpr std::uint64_t kServiceTag = std::numeric_limits<std::uint64_t>::max();
 
-bool RecvExact(int fd, std::uint8_t* buf, std::size_t n, Clock::time_point deadline) {
-    std::size_t got = 0;
-    while (got < n) {
-        if (!WaitReady(fd, POLLIN, deadline)) return false;
-        ssize_t r = recv(fd, buf + got, n - got, 0);
-        if (r > 0) {
-            got += static_cast<std::size_t>(r);
-        } else if (r == 0) {
-            return false;
-        } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool SendAll(int fd, const std::uint8_t* buf, std::size_t n, Clock::time_point deadline) {
-    std::size_t sent = 0;
-    while (sent < n) {
-        if (!WaitReady(fd, POLLOUT, deadline)) return false;
-        ssize_t r = send(fd, buf + sent, n - sent, MSG_NOSIGNAL);
-        if (r > 0) {
-            sent += static_cast<std::size_t>(r);
-        } else if (r < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false;
-        }
-    }
-    return true;
-}
+// How often the time limits are checked; they are counted in whole seconds.
+constexpr auto kSweepInterval = std::chrono::milliseconds(200);
+// Connections taken from one listener per wake-up, so that a flood on one port cannot
+// keep the loop from everything else.
+constexpr int kAcceptBurst = 256;
 
 std::string AddressText(const sockaddr_in& a, bool withPort) {
     char host[INET_ADDRSTRLEN] = "?";
@@ -74,11 +44,37 @@ std::string AddressText(const sockaddr_in& a, bool withPort) {
 
 }  // namespace
 
+// One client connection. It reads one request at a time: the 12-byte header, then the
+// rest its length announces; while a worker answers it, nothing more is read.
+struct CKavoServer::Connection {
+    enum class Phase { Reading, Answering, Writing };
+
+    std::uint64_t id = 0;
+    int fd = -1;
+    ServerRole role = ServerRole::Login;
+    std::uint32_t address = 0;  // the peer's IPv4 address, network order
+    std::string peer;           // "ADDR:PORT", for the log
+    std::string localHost;      // the address the client reached us on
+    ConnectionState state;
+
+    Phase phase = Phase::Reading;
+    bool served = false;  // a whole request has arrived
+    Clock::time_point handshakeDeadline;
+    Clock::time_point deadline;  // of the current phase
+
+    std::vector<std::uint8_t> packet;  // the request being read, header included
+    std::size_t have = 0;              // its bytes read so far
+    std::size_t need = wire::kRequestHeaderSize;
+    std::vector<std::uint8_t> reply;
+    std::size_t replySent = 0;
+};
+
 CKavoServer::CKavoServer(CRequestHandler& handler, ListenOptions options)
     : handler_(handler), options_(std::move(options)) {}
 
 CKavoServer::~CKavoServer() {
-    for (int fd : {loginFd_, serviceFd_, wakeRead_, wakeWrite_})
+    for (auto& [id, c] : connections_) close(c->fd);
+    for (int fd : {loginFd_, serviceFd_, epollFd_, wakeFd_, spareFd_})
         if (fd >= 0) close(fd);
 }
 
@@ -90,14 +86,15 @@ bool CKavoServer::OpenListener(int port, int* fd, int* boundPort) {
         error_ = "not an IPv4 address: " + options_.address;
         return false;
     }
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (s < 0) {
         error_ = std::string("socket: ") + std::strerror(errno);
         return false;
     }
     int one = 1;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(s, 512) != 0) {
+    if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        listen(s, SOMAXCONN) != 0) {
         error_ = options_.address + ":" + std::to_string(port) + ": " + std::strerror(errno);
         close(s);
         return false;
@@ -110,88 +107,325 @@ bool CKavoServer::OpenListener(int port, int* fd, int* boundPort) {
 }
 
 bool CKavoServer::Start() {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        error_ = std::string("pipe: ") + std::strerror(errno);
+    epollFd_ = epoll_create1(EPOLL_CLOEXEC);
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (epollFd_ < 0 || wakeFd_ < 0) {
+        error_ = std::string("epoll: ") + std::strerror(errno);
         return false;
     }
-    wakeRead_ = pipeFds[0];
-    wakeWrite_ = pipeFds[1];
-    return OpenListener(options_.loginPort, &loginFd_, &loginPort_) &&
-           OpenListener(options_.servicePort, &serviceFd_, &servicePort_);
+    if (!OpenListener(options_.loginPort, &loginFd_, &loginPort_) ||
+        !OpenListener(options_.servicePort, &serviceFd_, &servicePort_)) {
+        return false;
+    }
+    spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    // The listeners and the wake-up stay level-triggered; connections are armed one
+    // event at a time (EPOLLONESHOT), so a connection being answered sends no events.
+    for (auto [fd, tag] : {std::pair{wakeFd_, kWakeTag}, std::pair{loginFd_, kLoginTag},
+                           std::pair{serviceFd_, kServiceTag}}) {
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = tag;
+        if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+            error_ = std::string("epoll_ctl: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
 }
 
 void CKavoServer::Stop() {
     stopping_ = true;
-    if (wakeWrite_ >= 0) {
-        char byte = 1;
-        [[maybe_unused]] ssize_t r = write(wakeWrite_, &byte, 1);
+    if (wakeFd_ >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t r = write(wakeFd_, &one, sizeof(one));
     }
 }
 
 void CKavoServer::Run() {
+    for (int i = 0; i < std::max(1, options_.workers); ++i)
+        workers_.emplace_back(&CKavoServer::Worker, this);
+
+    std::vector<epoll_event> events(256);
+    auto nextSweep = Clock::now() + kSweepInterval;
     while (!stopping_) {
-        pollfd fds[3] = {{loginFd_, POLLIN, 0}, {serviceFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        int r = poll(fds, 3, -1);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            break;
+        int n = epoll_wait(epollFd_, events.data(), static_cast<int>(events.size()),
+                           static_cast<int>(kSweepInterval.count()));
+        if (n < 0 && errno != EINTR) break;
+        for (int i = 0; i < n; ++i) {
+            std::uint64_t tag = events[i].data.u64;
+            if (tag == kWakeTag) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] ssize_t r = read(wakeFd_, &count, sizeof(count));
+                CollectAnswers();
+            } else if (tag == kLoginTag) {
+                Accept(loginFd_, ServerRole::Login);
+            } else if (tag == kServiceTag) {
+                Accept(serviceFd_, ServerRole::Service);
+            } else {
+                auto it = connections_.find(tag);
+                if (it == connections_.end()) continue;
+                Connection& c = *it->second;
+                if (c.phase == Connection::Phase::Reading) {
+                    OnReadable(c);
+                } else if (c.phase == Connection::Phase::Writing) {
+                    OnWritable(c);
+                }
+            }
         }
-        if (fds[2].revents) break;
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & POLLIN)) continue;
-            sockaddr_in peer{};
-            socklen_t len = sizeof(peer);
-            int fd = accept4(fds[i].fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-            if (fd < 0) {
-                // Out of descriptors: the pending connection stays in the queue and poll
-                // would report it at once again, so give the other connections time to end.
-                if (errno == EMFILE || errno == ENFILE) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                }
-                continue;
-            }
-            std::string peerText = AddressText(peer, true);
-            sockaddr_in local{};
-            len = sizeof(local);
-            getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
-            int one = 1;
-            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-            {
-                std::lock_guard lock(mutex_);
-                if (active_ >= options_.maxConnections) {
-                    close(fd);
-                    if (options_.logRequests) {
-                        std::fprintf(stderr, "%s %s refused: too many connections\n",
-                                     handler_.TimeText().c_str(), peerText.c_str());
-                    }
-                    continue;
-                }
-                ++active_;
-                connections_.insert(fd);
-            }
-            ServerRole role = i == 0 ? ServerRole::Login : ServerRole::Service;
-            try {
-                std::thread(&CKavoServer::Serve, this, fd, role, peerText,
-                            AddressText(local, false))
-                    .detach();
-            } catch (...) {
-                std::lock_guard lock(mutex_);
-                connections_.erase(fd);
-                close(fd);
-                --active_;
-            }
+        if (Clock::now() >= nextSweep) {
+            SweepDeadlines();
+            nextSweep = Clock::now() + kSweepInterval;
         }
     }
 
     close(loginFd_);
     close(serviceFd_);
     loginFd_ = serviceFd_ = -1;
-    std::unique_lock lock(mutex_);
-    for (int fd : connections_) shutdown(fd, SHUT_RDWR);
-    // Every thread ends soon after its socket is shut down; a request already in the
-    // database finishes first, so nothing committed is lost.
-    allDone_.wait_for(lock, std::chrono::seconds(30), [this] { return active_ == 0; });
+    // The requests under way finish (a change already in the database is committed);
+    // their replies are not sent any more.
+    {
+        std::lock_guard lock(queueMutex_);
+        workersStop_ = true;
+    }
+    queueReady_.notify_all();
+    for (std::thread& t : workers_) t.join();
+    workers_.clear();
+    for (auto& [id, c] : connections_) {
+        shutdown(c->fd, SHUT_RDWR);
+        close(c->fd);
+    }
+    connections_.clear();
+    perAddress_.clear();
+    pending_.clear();
+    answered_.clear();
+}
+
+void CKavoServer::Accept(int listenFd, ServerRole role) {
+    for (int i = 0; i < kAcceptBurst; ++i) {
+        sockaddr_in peer{};
+        socklen_t len = sizeof(peer);
+        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
+                         SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if ((errno == EMFILE || errno == ENFILE) && spareFd_ >= 0) {
+                // Out of descriptors: the newest connection is refused. The spare
+                // descriptor makes room to take it off the queue and hang up.
+                close(spareFd_);
+                spareFd_ = -1;
+                int refused =
+                    accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+                if (refused >= 0) {
+                    close(refused);
+                    LogLine(AddressText(peer, true), "refused: out of file descriptors");
+                }
+                spareFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
+                continue;
+            }
+            return;  // nothing more waiting (or an error the next wake-up retries)
+        }
+        std::string peerText = AddressText(peer, true);
+        if (connections_.size() >= static_cast<std::size_t>(options_.maxConnections)) {
+            close(fd);
+            LogLine(peerText, "refused: too many connections");
+            continue;
+        }
+        std::uint32_t address = peer.sin_addr.s_addr;
+        auto countIt = perAddress_.find(address);
+        if (countIt != perAddress_.end() && countIt->second >= options_.maxPerAddress) {
+            close(fd);
+            LogLine(peerText, "refused: too many connections from this address");
+            continue;
+        }
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+        sockaddr_in local{};
+        len = sizeof(local);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
+
+        auto c = std::make_unique<Connection>();
+        c->id = nextId_++;
+        c->fd = fd;
+        c->role = role;
+        c->address = address;
+        c->peer = std::move(peerText);
+        c->localHost = AddressText(local, false);
+        auto now = Clock::now();
+        c->handshakeDeadline =
+            now + std::chrono::seconds(std::min(options_.handshakeSeconds, options_.idleSeconds));
+        c->deadline = c->handshakeDeadline;
+        epoll_event ev{};
+        ev.events = EPOLLIN | EPOLLONESHOT;
+        ev.data.u64 = c->id;
+        if (epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+            close(fd);
+            continue;
+        }
+        ++perAddress_[address];
+        connections_.emplace(c->id, std::move(c));
+    }
+}
+
+void CKavoServer::Arm(Connection& c, std::uint32_t events) {
+    epoll_event ev{};
+    ev.events = events | EPOLLONESHOT;
+    ev.data.u64 = c.id;
+    if (epoll_ctl(epollFd_, EPOLL_CTL_MOD, c.fd, &ev) != 0) CloseConnection(c, "");
+}
+
+void CKavoServer::OnReadable(Connection& c) {
+    for (;;) {
+        if (c.have == 0) c.packet.resize(wire::kRequestHeaderSize);
+        ssize_t r = recv(c.fd, c.packet.data() + c.have, c.need - c.have, 0);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                Arm(c, EPOLLIN);
+            } else {
+                CloseConnection(c, "");
+            }
+            return;
+        }
+        if (r == 0) {
+            CloseConnection(c, "");
+            return;
+        }
+        if (c.have == 0) {
+            // Once a packet has started it must arrive whole within the packet time (and
+            // the first one within the handshake time as well).
+            c.deadline = Clock::now() + std::chrono::seconds(options_.packetSeconds);
+            if (!c.served) c.deadline = std::min(c.deadline, c.handshakeDeadline);
+        }
+        c.have += static_cast<std::size_t>(r);
+        if (c.have == wire::kRequestHeaderSize && c.need == wire::kRequestHeaderSize) {
+            std::uint32_t length = wire::GetU32(c.packet.data());
+            if (length < wire::kRequestHeaderSize || length > wire::kMaxPacket) {
+                // Nothing after a lying length can be framed again: hang up.
+                CloseConnection(c, "bad packet length " + std::to_string(length));
+                return;
+            }
+            c.need = length;
+            c.packet.resize(length);
+        }
+        if (c.have == c.need) break;
+    }
+    // A whole request: a worker answers it; the socket stays quiet until the reply is out.
+    c.phase = Connection::Phase::Answering;
+    c.served = true;
+    {
+        std::lock_guard lock(queueMutex_);
+        pending_.push_back(&c);
+    }
+    queueReady_.notify_one();
+}
+
+void CKavoServer::Worker() {
+    for (;;) {
+        Connection* c = nullptr;
+        {
+            std::unique_lock lock(queueMutex_);
+            queueReady_.wait(lock, [this] { return workersStop_ || !pending_.empty(); });
+            if (pending_.empty()) return;
+            c = pending_.front();
+            pending_.pop_front();
+        }
+        c->reply.resize(wire::kMaxPacket);
+        RequestOutcome outcome;
+        std::size_t n = handler_.Handle(c->role, c->packet.data(), c->packet.size(), c->state,
+                                        c->localHost, c->reply.data(), &outcome);
+        Log(c->peer, outcome);
+        c->reply.resize(n);
+        {
+            std::lock_guard lock(queueMutex_);
+            answered_.push_back(c);
+        }
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t r = write(wakeFd_, &one, sizeof(one));
+    }
+}
+
+void CKavoServer::CollectAnswers() {
+    std::deque<Connection*> ready;
+    {
+        std::lock_guard lock(queueMutex_);
+        ready.swap(answered_);
+    }
+    for (Connection* c : ready) {
+        if (c->reply.empty()) {
+            CloseConnection(*c, "");  // the handler asked to hang up without a reply
+        } else {
+            StartWrite(*c);
+        }
+    }
+}
+
+void CKavoServer::StartWrite(Connection& c) {
+    c.phase = Connection::Phase::Writing;
+    c.replySent = 0;
+    c.deadline = Clock::now() + std::chrono::seconds(options_.packetSeconds);
+    OnWritable(c);
+}
+
+void CKavoServer::OnWritable(Connection& c) {
+    while (c.replySent < c.reply.size()) {
+        ssize_t r =
+            send(c.fd, c.reply.data() + c.replySent, c.reply.size() - c.replySent, MSG_NOSIGNAL);
+        if (r > 0) {
+            c.replySent += static_cast<std::size_t>(r);
+        } else if (r < 0 && errno == EINTR) {
+            continue;
+        } else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            Arm(c, EPOLLOUT);
+            return;
+        } else {
+            CloseConnection(c, "");
+            return;
+        }
+    }
+    WaitForRequest(c);
+}
+
+void CKavoServer::WaitForRequest(Connection& c) {
+    c.phase = Connection::Phase::Reading;
+    // Buffers go back between requests: a quiet connection holds no packet memory.
+    std::vector<std::uint8_t>().swap(c.packet);
+    std::vector<std::uint8_t>().swap(c.reply);
+    c.have = 0;
+    c.need = wire::kRequestHeaderSize;
+    c.deadline = Clock::now() + std::chrono::seconds(options_.idleSeconds);
+    Arm(c, EPOLLIN);
+}
+
+void CKavoServer::SweepDeadlines() {
+    auto now = Clock::now();
+    std::vector<std::pair<Connection*, const char*>> expired;
+    for (auto& [id, c] : connections_) {
+        if (c->phase == Connection::Phase::Answering || c->deadline > now) continue;
+        const char* why = "truncated packet";
+        if (c->phase == Connection::Phase::Writing) {
+            why = "reply not taken";
+        } else if (!c->served) {
+            why = "no request within the handshake time";
+        } else if (c->have == 0) {
+            why = "idle";
+        }
+        expired.emplace_back(c.get(), why);
+    }
+    for (auto [c, why] : expired) CloseConnection(*c, why);
+}
+
+void CKavoServer::CloseConnection(Connection& c, const std::string& why) {
+    if (!why.empty()) LogLine(c.peer, "closed: " + why);
+    close(c.fd);  // also takes it out of the epoll set
+    auto count = perAddress_.find(c.address);
+    if (count != perAddress_.end() && --count->second <= 0) perAddress_.erase(count);
+    connections_.erase(c.id);  // c is gone from here on
+}
+
+void CKavoServer::LogLine(const std::string& peer, const std::string& text) {
+    if (!options_.logRequests) return;
+    std::string line = handler_.TimeText() + " " + peer + " " + text + "\n";
+    std::fputs(line.c_str(), stderr);
 }
 
 void CKavoServer::Log(const std::string& peer, const RequestOutcome& outcome) {
@@ -200,49 +434,6 @@ void CKavoServer::Log(const std::string& peer, const RequestOutcome& outcome) {
                        (outcome.refused ? " refused=" : " result=") +
                        std::to_string(outcome.result) + "\n";
     std::fputs(line.c_str(), stderr);
-}
-
-void CKavoServer::Serve(int fd, ServerRole role, std::string peer, std::string localHost) {
-    auto in = std::make_unique<std::uint8_t[]>(wire::kMaxPacket);
-    auto out = std::make_unique<std::uint8_t[]>(wire::kMaxPacket);
-    ConnectionState state;
-    const auto idle = std::chrono::seconds(options_.idleSeconds);
-    const auto packet = std::chrono::seconds(options_.packetSeconds);
-    std::string why;
-    while (!stopping_) {
-        if (!WaitReady(fd, POLLIN, Clock::now() + idle)) {
-            why = "idle";
-            break;
-        }
-        // Once a packet has started it must arrive whole within the packet time.
-        auto deadline = Clock::now() + packet;
-        if (!RecvExact(fd, in.get(), wire::kRequestHeaderSize, deadline)) break;
-        std::uint32_t length = wire::GetU32(in.get());
-        if (length < wire::kRequestHeaderSize || length > wire::kMaxPacket) {
-            // Nothing after a lying length can be framed again: hang up.
-            why = "bad packet length " + std::to_string(length);
-            break;
-        }
-        if (!RecvExact(fd, in.get() + wire::kRequestHeaderSize, length - wire::kRequestHeaderSize,
-                       deadline)) {
-            why = "truncated packet";
-            break;
-        }
-        RequestOutcome outcome;
-        std::size_t n =
-            handler_.Handle(role, in.get(), length, state, localHost, out.get(), &outcome);
-        Log(peer, outcome);
-        if (n == 0) break;
-        if (!SendAll(fd, out.get(), n, Clock::now() + packet)) break;
-    }
-    if (!why.empty() && options_.logRequests) {
-        std::fprintf(stderr, "%s %s closed: %s\n", handler_.TimeText().c_str(), peer.c_str(),
-                     why.c_str());
-    }
-    std::lock_guard lock(mutex_);
-    connections_.erase(fd);
-    close(fd);
-    if (--active_ == 0) allDone_.notify_all();
 }
 
 }  // namespace kavo

@@ -76,6 +76,50 @@ bool IsDigestText(std::string_view text) {
     return true;
 }
 
+bool CStagingBudget::Take(std::int64_t n) {
+    std::int64_t now = used_.load();
+    do {
+        if (now + n > limit_) return false;
+    } while (!used_.compare_exchange_weak(now, now + n));
+    return true;
+}
+
+std::int64_t CStagedUpload::Cost(const StoredContact& c) {
+    return static_cast<std::int64_t>(sizeof(StoredContact) + c.relName.size() +
+                                     c.mobilePhone1.size() + c.packed.size());
+}
+
+CStagedUpload& CStagedUpload::operator=(CStagedUpload&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        budget_ = other.budget_;
+        bytes_ = other.bytes_;
+        contacts_ = std::move(other.contacts_);
+        other.budget_ = nullptr;
+        other.bytes_ = 0;
+        other.contacts_.clear();
+    }
+    return *this;
+}
+
+bool CStagedUpload::Add(CStagingBudget& budget, std::vector<StoredContact> batch) {
+    std::int64_t cost = 0;
+    for (const StoredContact& c : batch) cost += Cost(c);
+    if (!budget.Take(cost)) return false;
+    if (budget_ && budget_ != &budget) Clear();
+    budget_ = &budget;
+    bytes_ += cost;
+    for (StoredContact& c : batch) contacts_.push_back(std::move(c));
+    return true;
+}
+
+void CStagedUpload::Clear() {
+    if (budget_ && bytes_ != 0) budget_->Give(bytes_);
+    bytes_ = 0;
+    contacts_.clear();
+    contacts_.shrink_to_fit();
+}
+
 struct CRequestHandler::Ctx {
     ServerRole role;
     const std::uint8_t* packet;
@@ -110,8 +154,11 @@ struct CRequestHandler::Ctx {
     }
 };
 
-CRequestHandler::CRequestHandler(CServerDb& db, ServerConfig config)
-    : db_(db), config_(std::move(config)), random_(SystemRandom) {}
+CRequestHandler::CRequestHandler(IServerStore& db, ServerConfig config)
+    : db_(db),
+      config_(std::move(config)),
+      staging_(config_.maxStagedBytes),
+      random_(SystemRandom) {}
 
 std::int64_t CRequestHandler::Now() const {
     return clock_ ? clock_() : static_cast<std::int64_t>(std::time(nullptr));
@@ -333,7 +380,7 @@ std::size_t CRequestHandler::ChangePassword(Ctx& c) {
     if (!c.r.ok() || !IsDigestText(newDigest)) return c.Refuse(result::kDataLength);
 
     ServerUser user;
-    if (name != c.st.userName || !db_.FindUserById(c.st.userId, &user)) {
+    if (!EqualsNoCase(name, c.st.userName) || !db_.FindUserById(c.st.userId, &user)) {
         return c.Refuse(result::kNotThisUser);
     }
     std::string material = timeText + user.digest;
@@ -379,8 +426,7 @@ std::size_t CRequestHandler::UploadBegin(Ctx& c) {
         return c.Ack();
     }
     st.uploading = false;
-    st.staged.clear();
-    st.staged.shrink_to_fit();
+    st.staged.Clear();
     if (count == 0) return c.Ack();
     if (count > static_cast<std::uint32_t>(config_.maxContacts)) {
         return c.Refuse(result::kTooManyContacts);
@@ -399,38 +445,45 @@ std::size_t CRequestHandler::UploadBatch(Ctx& c) {
     c.r.ReadU8(mode);
     auto abandon = [&](std::uint32_t code) {
         st.uploading = false;
-        st.staged.clear();
+        st.staged.Clear();
         return c.Refuse(code);
     };
     if (!st.uploading || mode != st.uploadMode || count > st.uploadRemaining) {
         return abandon(result::kDataLength);
     }
+    // Every packed contact takes at least its 33 two-byte lengths.
+    if (count > c.r.remaining() / (2 * kRelFieldCount)) return abandon(result::kDataLength);
     std::uint8_t packed[sizeof(CRelData) + 2 * kRelFieldCount];
-    for (std::uint32_t i = 0; i < count; ++i) {
+    std::vector<StoredContact> batch(count);
+    for (StoredContact& s : batch) {
         CRelData contact;
         if (!c.r.ReadContact(contact)) return abandon(result::kDataLength);
         std::size_t n = wire::PackContact(contact, packed, sizeof(packed));
-        StoredContact& s = st.staged.emplace_back();
         s.relName = std::string(FieldText(contact.RelName));
         s.mobilePhone1 = std::string(FieldText(contact.MobilePhone1));
         s.packed.assign(reinterpret_cast<const char*>(packed), n);
     }
     if (c.r.remaining() != 0) return abandon(result::kDataLength);
+    // Uploads under way share a bounded amount of memory: when it is spent, this upload
+    // is dropped and the client is told to try again later.
+    if (!st.staged.Add(staging_, std::move(batch))) return abandon(result::kServerBusy);
     st.uploadRemaining -= count;
     if (st.uploadRemaining != 0) return c.Ack();
 
-    std::vector<StoredContact> contacts = std::move(st.staged);
-    st.staged.clear();
+    CStagedUpload contacts = std::move(st.staged);
     st.uploading = false;
     bool replace = st.uploadMode == 1;
-    if (!replace && db_.ContactCount(st.userId) + contacts.size() >
+    if (!replace && db_.ContactCount(st.userId) + contacts.contacts().size() >
                         static_cast<std::size_t>(config_.maxContacts)) {
         return c.Refuse(result::kTooManyContacts);
     }
-    if (!db_.StoreContacts(st.userId, contacts, replace)) return c.Refuse(result::kQueryFailed);
+    if (!db_.StoreContacts(st.userId, contacts.contacts(), replace, config_.keepVersions,
+                           TimeText())) {
+        return c.Refuse(result::kQueryFailed);
+    }
     char op[96];
     std::snprintf(op, sizeof(op), replace ? "储存通讯录，共%zu条" : "合并储存通讯录，共%zu条",
-                  contacts.size());
+                  contacts.contacts().size());
     History(c, op);
     db_.TouchKind(st.userId, DataKind::Contacts, TimeText());
     return c.Ack();

@@ -3,13 +3,14 @@
 // back whatever reply comes out, so every answer can be tested without a network.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "server/server_db.h"
+#include "server/server_store.h"
 
 namespace kavo {
 
@@ -23,6 +24,7 @@ inline constexpr std::uint32_t kNameTaken = 2;
 inline constexpr std::uint32_t kUnknownUser = 23;
 inline constexpr std::uint32_t kLockedOut = 24;
 inline constexpr std::uint32_t kWrongPassword = 25;
+inline constexpr std::uint32_t kServerBusy = 116;        // no room to stage an upload now
 inline constexpr std::uint32_t kQueryFailed = 118;       // the database failed
 inline constexpr std::uint32_t kNotFound = 120;          // the record is not (any longer) there
 inline constexpr std::uint32_t kStaleSession = 122;      // unknown, closed or expired token
@@ -40,7 +42,49 @@ struct ServerConfig {
     std::int64_t sessionIdleSeconds = 24 * 3600;  // a token unused this long is gone
     int maxSessionsPerUser = 128;                 // the oldest go first; several devices may log in
     int maxContacts = 10000;                      // per user
+    std::int64_t maxStagedBytes = 256LL << 20;    // uploads under way, all connections together
+    int keepVersions = 5;     // earlier address books kept per user when a store replaces one
     std::string serviceHost;  // named in Login replies; empty: the address the login came to
+};
+
+// The memory that uploads under way may hold, all connections together. Safe from any
+// thread.
+class CStagingBudget {
+public:
+    explicit CStagingBudget(std::int64_t limit) : limit_(limit) {}
+    // Takes n bytes; false, taking nothing, when they would go past the limit.
+    bool Take(std::int64_t n);
+    void Give(std::int64_t n) { used_.fetch_sub(n); }
+    std::int64_t used() const { return used_.load(); }
+    std::int64_t limit() const { return limit_; }
+
+private:
+    std::atomic<std::int64_t> used_{0};
+    const std::int64_t limit_;
+};
+
+// The contacts of one upload under way. Their bytes are counted against a budget and
+// given back when the upload is applied, abandoned or its connection goes.
+class CStagedUpload {
+public:
+    CStagedUpload() = default;
+    ~CStagedUpload() { Clear(); }
+    CStagedUpload(CStagedUpload&& other) noexcept { *this = std::move(other); }
+    CStagedUpload& operator=(CStagedUpload&& other) noexcept;
+
+    // Adds one batch; false, adding nothing, when the budget has no room for it.
+    bool Add(CStagingBudget& budget, std::vector<StoredContact> batch);
+    const std::vector<StoredContact>& contacts() const { return contacts_; }
+    std::int64_t bytes() const { return bytes_; }
+    void Clear();
+
+    // What one staged contact costs: its bytes and its bookkeeping.
+    static std::int64_t Cost(const StoredContact& c);
+
+private:
+    CStagingBudget* budget_ = nullptr;
+    std::int64_t bytes_ = 0;
+    std::vector<StoredContact> contacts_;
 };
 
 // What the server remembers between the requests of one connection: the session they
@@ -54,7 +98,7 @@ struct ConnectionState {
     bool uploading = false;
     std::uint8_t uploadMode = 0;
     std::uint32_t uploadRemaining = 0;
-    std::vector<StoredContact> staged;
+    CStagedUpload staged;
 
     std::int64_t contactCursor = 0;
     std::uint32_t contactsSent = 0;
@@ -78,11 +122,13 @@ public:
     using RandomSource = std::function<bool(std::uint8_t* out, std::size_t n)>;
     using Clock = std::function<std::int64_t()>;
 
-    CRequestHandler(CServerDb& db, ServerConfig config);
+    CRequestHandler(IServerStore& db, ServerConfig config);
 
     void SetClock(Clock clock) { clock_ = std::move(clock); }
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
     const ServerConfig& config() const { return config_; }
+    // Bytes that uploads under way hold now, all connections together.
+    std::int64_t StagedBytes() const { return staging_.used(); }
 
     // Answers one request packet (`size` bytes, header included, as its length field
     // says). `localHost` is the address the connection came in on. Writes the reply to
@@ -123,8 +169,9 @@ private:
     void History(Ctx& c, const std::string& utf8Operation);
     std::int64_t Now() const;
 
-    CServerDb& db_;
+    IServerStore& db_;
     ServerConfig config_;
+    CStagingBudget staging_;
     Clock clock_;
     RandomSource random_;
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <limits>
 
 #include "codecs/gbk_text.h"
 
@@ -72,6 +74,44 @@ CREATE TABLE IF NOT EXISTS members(
   balance INTEGER NOT NULL);
 )sql";
 
+// Schema versions after the first: each step runs once, in one transaction, and sets
+// PRAGMA user_version to its number.
+//   1: names compared without letter case (name_key columns); kept address-book versions.
+const char* const kMigrations[] = {
+    R"sql(
+ALTER TABLE users ADD COLUMN name_key BLOB;
+UPDATE users SET name_key = kavo_name_key(name);
+CREATE INDEX users_key ON users(name_key);
+ALTER TABLE accounts ADD COLUMN name_key BLOB;
+UPDATE accounts SET name_key = kavo_name_key(name);
+CREATE INDEX accounts_key ON accounts(user_id, name_key);
+CREATE TABLE versions(
+  id INTEGER PRIMARY KEY,
+  user_id INTEGER NOT NULL REFERENCES users(id),
+  number INTEGER NOT NULL,
+  time TEXT NOT NULL,
+  count INTEGER NOT NULL,
+  UNIQUE(user_id, number));
+CREATE TABLE version_contacts(
+  version_id INTEGER NOT NULL REFERENCES versions(id) ON DELETE CASCADE,
+  seq INTEGER NOT NULL,
+  rel_name BLOB NOT NULL,
+  mobile1 BLOB NOT NULL,
+  packed BLOB NOT NULL,
+  PRIMARY KEY(version_id, seq)) WITHOUT ROWID;
+)sql",
+};
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
+void NameKeyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const void* p = sqlite3_value_blob(argv[0]);
+    int n = sqlite3_value_bytes(argv[0]);
+    std::string key =
+        NameKey(p ? std::string_view(static_cast<const char*>(p), static_cast<std::size_t>(n))
+                  : std::string_view());
+    sqlite3_result_blob(ctx, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
 std::string_view ColumnBlob(sqlite3_stmt* s, int col) {
     const void* p = sqlite3_column_blob(s, col);
     int n = sqlite3_column_bytes(s, col);
@@ -128,6 +168,16 @@ private:
     sqlite3_stmt* s_ = nullptr;
 };
 
+std::string NameKey(std::string_view gbk) {
+    std::string key(gbk);
+    for (std::size_t i = 0; i < key.size();) {
+        std::size_t n = GbkCharLength(key, i);
+        if (n == 1 && key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] + 32);
+        i += n;
+    }
+    return key;
+}
+
 CServerDb::~CServerDb() { Close(); }
 
 bool CServerDb::Open(const std::string& path) {
@@ -146,12 +196,39 @@ bool CServerDb::Open(const std::string& path) {
     // WAL with synchronous=NORMAL: a committed transaction survives the process being
     // killed; only a power cut can take back the last few.
     if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=NORMAL;") ||
-        !Exec("PRAGMA foreign_keys=ON;") || !Exec(kSchema)) {
+        !Exec("PRAGMA foreign_keys=ON;") || !Exec(kSchema) || !Migrate()) {
         sqlite3_close(db_);
         db_ = nullptr;
         return false;
     }
     return true;
+}
+
+bool CServerDb::Migrate() {
+    sqlite3_create_function(db_, "kavo_name_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            NameKeyFunction, nullptr, nullptr);
+    for (;;) {
+        if (!Exec("BEGIN IMMEDIATE")) return false;
+        Stmt v(db_, "PRAGMA user_version");
+        int version = v.Step() == SQLITE_ROW ? sqlite3_column_int(v.get(), 0) : -1;
+        if (version < 0 || version > kSchemaVersion) {
+            Exec("ROLLBACK");
+            lastError_ = version < 0 ? "cannot read the schema version"
+                                     : "the file was written by a newer kavo-server (schema " +
+                                           std::to_string(version) + ")";
+            return false;
+        }
+        if (version == kSchemaVersion) return Exec("COMMIT");
+        std::string step = kMigrations[version];
+        step += "PRAGMA user_version = " + std::to_string(version + 1) + ";";
+        if (!Exec(step.c_str())) {
+            std::string why = lastError_;
+            Exec("ROLLBACK");
+            lastError_ = "upgrading the schema to " + std::to_string(version + 1) + ": " + why;
+            return false;
+        }
+        if (!Exec("COMMIT")) return false;
+    }
 }
 
 void CServerDb::Close() {
@@ -209,16 +286,39 @@ int CServerDb::CountLocked(const char* sql, std::int64_t userId) {
 int CServerDb::RegisterUser(std::string_view name, std::string_view digest,
                             std::string_view contact, std::int64_t now, std::int64_t* userId) {
     std::lock_guard lock(mutex_);
-    if (!db_) return -1;
-    Stmt s(db_, "INSERT INTO users(name, digest, contact, created) VALUES(?,?,?,?)");
-    s.Blob(1, name).Text(2, digest).Blob(3, contact).Bind(4, now);
+    if (!db_ || !Exec("BEGIN IMMEDIATE")) return -1;
+    std::string key = NameKey(name);
+    {
+        // Checked in the transaction: no other process can take the name meanwhile.
+        Stmt taken(db_, "SELECT 1 FROM users WHERE name_key = ? LIMIT 1");
+        taken.Blob(1, key);
+        int rc = taken.Step();
+        if (rc == SQLITE_ROW) {
+            Exec("ROLLBACK");
+            return 0;
+        }
+        if (rc != SQLITE_DONE) {
+            RollBackLocked("register");
+            return -1;
+        }
+    }
+    Stmt s(db_, "INSERT INTO users(name, name_key, digest, contact, created) VALUES(?,?,?,?,?)");
+    s.Blob(1, name).Blob(2, key).Text(3, digest).Blob(4, contact).Bind(5, now);
     int rc = s.Step();
-    if (rc == SQLITE_CONSTRAINT) return 0;
+    if (rc == SQLITE_CONSTRAINT) {
+        Exec("ROLLBACK");
+        return 0;
+    }
     if (rc != SQLITE_DONE) {
+        RollBackLocked("register");
+        return -1;
+    }
+    std::int64_t id = sqlite3_last_insert_rowid(db_);
+    if (!CommitLocked()) {
         Fail("register");
         return -1;
     }
-    if (userId) *userId = sqlite3_last_insert_rowid(db_);
+    if (userId) *userId = id;
     return 1;
 }
 
@@ -236,8 +336,10 @@ void ReadUser(sqlite3_stmt* s, ServerUser* user) {
 bool CServerDb::FindUser(std::string_view name, ServerUser* user) {
     std::lock_guard lock(mutex_);
     if (!db_) return false;
-    Stmt s(db_, "SELECT id, name, digest, fail_count, locked_until FROM users WHERE name = ?");
-    s.Blob(1, name);
+    Stmt s(db_,
+           "SELECT id, name, digest, fail_count, locked_until FROM users WHERE name_key = ?"
+           " ORDER BY name = ? DESC, id LIMIT 1");
+    s.Blob(1, NameKey(name)).Blob(2, name);
     if (s.Step() != SQLITE_ROW) return false;
     ReadUser(s.get(), user);
     return true;
@@ -361,11 +463,31 @@ int CServerDb::ContactCount(std::int64_t userId) {
 }
 
 bool CServerDb::StoreContacts(std::int64_t userId, const std::vector<StoredContact>& contacts,
-                              bool replaceAll) {
+                              bool replaceAll, int keepVersions, std::string_view timeText) {
     std::lock_guard lock(mutex_);
     if (!db_ || !Exec("BEGIN IMMEDIATE")) return false;
     bool ok = true;
     if (replaceAll) {
+        // A store of the book as it is changes nothing and keeps no version of it.
+        bool same = true;
+        {
+            Stmt cur(db_, "SELECT packed FROM contacts WHERE user_id = ? ORDER BY id");
+            cur.Bind(1, userId);
+            std::size_t i = 0;
+            int rc;
+            while ((rc = cur.Step()) == SQLITE_ROW) {
+                if (i >= contacts.size() || ColumnBlob(cur.get(), 0) != contacts[i].packed) {
+                    same = false;
+                    break;
+                }
+                ++i;
+            }
+            same = same && rc == SQLITE_DONE && i == contacts.size();
+        }
+        if (same) return CommitLocked();
+        if (keepVersions > 0 && SaveVersionLocked(userId, keepVersions, timeText) < 0) {
+            return RollBackLocked("keep the address book's version");
+        }
         Stmt del(db_, "DELETE FROM contacts WHERE user_id = ?");
         del.Bind(1, userId);
         ok = del.Run();
@@ -384,6 +506,99 @@ bool CServerDb::StoreContacts(std::int64_t userId, const std::vector<StoredConta
     }
     if (!ok) return RollBackLocked("store contacts");
     return CommitLocked();
+}
+
+int CServerDb::SaveVersionLocked(std::int64_t userId, int keep, std::string_view timeText) {
+    int count = CountLocked("SELECT count(*) FROM contacts WHERE user_id = ?", userId);
+    if (count == 0) return 0;
+    Stmt add(db_,
+             "INSERT INTO versions(user_id, number, time, count) VALUES(?1,"
+             " (SELECT coalesce(max(number), 0) + 1 FROM versions WHERE user_id = ?1), ?2, ?3)");
+    add.Bind(1, userId).Text(2, timeText).Bind(3, count);
+    if (!add.Run()) return -1;
+    std::int64_t versionId = sqlite3_last_insert_rowid(db_);
+    Stmt copy(db_,
+              "INSERT INTO version_contacts(version_id, seq, rel_name, mobile1, packed)"
+              " SELECT ?, id, rel_name, mobile1, packed FROM contacts WHERE user_id = ?");
+    copy.Bind(1, versionId).Bind(2, userId);
+    if (!copy.Run()) return -1;
+    Stmt number(db_, "SELECT number FROM versions WHERE id = ?");
+    number.Bind(1, versionId);
+    if (number.Step() != SQLITE_ROW) return -1;
+    int saved = sqlite3_column_int(number.get(), 0);
+    return PruneVersionsLocked(userId, keep) ? saved : -1;
+}
+
+bool CServerDb::PruneVersionsLocked(std::int64_t userId, int keep) {
+    Stmt prune(db_,
+               "DELETE FROM versions WHERE user_id = ?1 AND number <="
+               " (SELECT number FROM versions WHERE user_id = ?1 ORDER BY number DESC"
+               "  LIMIT 1 OFFSET ?2)");
+    prune.Bind(1, userId).Bind(2, std::max(keep, 0));
+    return prune.Run();
+}
+
+std::vector<BookVersion> CServerDb::Versions(std::int64_t userId) {
+    std::lock_guard lock(mutex_);
+    std::vector<BookVersion> out;
+    if (!db_) return out;
+    Stmt s(db_, "SELECT number, time, count FROM versions WHERE user_id = ? ORDER BY number");
+    s.Bind(1, userId);
+    while (s.Step() == SQLITE_ROW) {
+        BookVersion& v = out.emplace_back();
+        v.number = sqlite3_column_int(s.get(), 0);
+        const unsigned char* t = sqlite3_column_text(s.get(), 1);
+        v.time = t ? reinterpret_cast<const char*>(t) : "";
+        v.contacts = sqlite3_column_int(s.get(), 2);
+    }
+    return out;
+}
+
+int CServerDb::ReinstateVersion(std::int64_t userId, int number, int keepVersions,
+                                std::string_view timeText, int* savedAs) {
+    std::lock_guard lock(mutex_);
+    if (savedAs) *savedAs = 0;
+    if (!db_ || !Exec("BEGIN IMMEDIATE")) return -2;
+    std::int64_t versionId = 0;
+    {
+        Stmt find(db_, "SELECT id FROM versions WHERE user_id = ? AND number = ?");
+        find.Bind(1, userId).Bind(2, number);
+        int rc = find.Step();
+        if (rc == SQLITE_DONE) {
+            Exec("ROLLBACK");
+            return -1;
+        }
+        if (rc != SQLITE_ROW) {
+            RollBackLocked("reinstate");
+            return -2;
+        }
+        versionId = sqlite3_column_int64(find.get(), 0);
+    }
+    // The current book is kept first, without pruning: the version to reinstate is copied
+    // out before anything is dropped.
+    int saved = SaveVersionLocked(userId, std::numeric_limits<int>::max(), timeText);
+    if (saved < 0) {
+        RollBackLocked("reinstate");
+        return -2;
+    }
+    Stmt del(db_, "DELETE FROM contacts WHERE user_id = ?");
+    del.Bind(1, userId);
+    Stmt copy(db_,
+              "INSERT OR REPLACE INTO contacts(user_id, rel_name, mobile1, packed)"
+              " SELECT ?, rel_name, mobile1, packed FROM version_contacts WHERE version_id = ?"
+              " ORDER BY seq");
+    copy.Bind(1, userId).Bind(2, versionId);
+    if (!del.Run() || !copy.Run() || !PruneVersionsLocked(userId, std::max(keepVersions, 1))) {
+        RollBackLocked("reinstate");
+        return -2;
+    }
+    int count = CountLocked("SELECT count(*) FROM contacts WHERE user_id = ?", userId);
+    if (!CommitLocked()) {
+        Fail("reinstate");
+        return -2;
+    }
+    if (savedAs) *savedAs = saved;
+    return count;
 }
 
 std::vector<std::pair<std::int64_t, std::string>> CServerDb::ContactsAfter(std::int64_t userId,
@@ -529,17 +744,46 @@ std::vector<std::pair<std::int64_t, CAccountData>> CServerDb::AccountsAfter(std:
     return out;
 }
 
+namespace {
+// The one account a name stands for: the exact spelling first, else the oldest that
+// matches without letter case.
+constexpr const char* kAccountByName =
+    "(SELECT id FROM accounts WHERE user_id = :user AND name_key = :key"
+    " ORDER BY name = :name DESC, id LIMIT 1)";
+}  // namespace
+
 bool CServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
     std::lock_guard lock(mutex_);
     if (!db_) return false;
-    // An upsert keeps the row's id, so an account that is added again keeps its place.
+    // An account added again under any spelling of its name keeps its row and its place.
+    int rc = 0;
+    {
+        std::string sql = std::string(
+                              "UPDATE accounts SET name = :name, name_key = :key, game = :game,"
+                              " account_id = :aid, pwd = :pwd, remark = :remark WHERE id = ") +
+                          kAccountByName;
+        Stmt s(db_, sql.c_str());
+        sqlite3_stmt* st = s.get();
+        s.Bind(sqlite3_bind_parameter_index(st, ":user"), userId);
+        s.Blob(sqlite3_bind_parameter_index(st, ":key"), NameKey(FieldText(a.AccountName)));
+        s.Blob(sqlite3_bind_parameter_index(st, ":name"), FieldText(a.AccountName));
+        s.Blob(sqlite3_bind_parameter_index(st, ":game"), FieldText(a.GameName));
+        s.Blob(sqlite3_bind_parameter_index(st, ":aid"), FieldText(a.AccountID));
+        s.Blob(sqlite3_bind_parameter_index(st, ":pwd"), FieldText(a.AccountPwd));
+        s.Blob(sqlite3_bind_parameter_index(st, ":remark"), FieldText(a.Remark));
+        if (!s.Run()) {
+            Fail("add account");
+            return false;
+        }
+        rc = sqlite3_changes(db_);
+    }
+    if (rc > 0) return true;
     Stmt s(db_,
-           "INSERT INTO accounts(user_id, name, game, account_id, pwd, remark)"
-           " VALUES(?,?,?,?,?,?) ON CONFLICT(user_id, name) DO UPDATE SET"
-           " game = excluded.game, account_id = excluded.account_id, pwd = excluded.pwd,"
-           " remark = excluded.remark");
-    s.Bind(1, userId).Blob(2, FieldText(a.AccountName)).Blob(3, FieldText(a.GameName));
-    s.Blob(4, FieldText(a.AccountID)).Blob(5, FieldText(a.AccountPwd)).Blob(6, FieldText(a.Remark));
+           "INSERT INTO accounts(user_id, name, name_key, game, account_id, pwd, remark)"
+           " VALUES(?,?,?,?,?,?,?)");
+    s.Bind(1, userId).Blob(2, FieldText(a.AccountName)).Blob(3, NameKey(FieldText(a.AccountName)));
+    s.Blob(4, FieldText(a.GameName)).Blob(5, FieldText(a.AccountID));
+    s.Blob(6, FieldText(a.AccountPwd)).Blob(7, FieldText(a.Remark));
     if (!s.Run()) {
         Fail("add account");
         return false;
@@ -550,12 +794,20 @@ bool CServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
 int CServerDb::ModifyAccount(std::int64_t userId, const CAccountData& a) {
     std::lock_guard lock(mutex_);
     if (!db_) return -1;
-    Stmt s(db_,
-           "UPDATE accounts SET game = ?, account_id = ?, pwd = ?, remark = ?"
-           " WHERE user_id = ? AND name = ?");
-    s.Blob(1, FieldText(a.GameName)).Blob(2, FieldText(a.AccountID));
-    s.Blob(3, FieldText(a.AccountPwd)).Blob(4, FieldText(a.Remark));
-    s.Bind(5, userId).Blob(6, FieldText(a.AccountName));
+    // The name may change in letter case only: that is how an account is renamed so.
+    std::string sql = std::string(
+                          "UPDATE accounts SET name = :name, game = :game, account_id = :aid,"
+                          " pwd = :pwd, remark = :remark WHERE id = ") +
+                      kAccountByName;
+    Stmt s(db_, sql.c_str());
+    sqlite3_stmt* st = s.get();
+    s.Bind(sqlite3_bind_parameter_index(st, ":user"), userId);
+    s.Blob(sqlite3_bind_parameter_index(st, ":key"), NameKey(FieldText(a.AccountName)));
+    s.Blob(sqlite3_bind_parameter_index(st, ":name"), FieldText(a.AccountName));
+    s.Blob(sqlite3_bind_parameter_index(st, ":game"), FieldText(a.GameName));
+    s.Blob(sqlite3_bind_parameter_index(st, ":aid"), FieldText(a.AccountID));
+    s.Blob(sqlite3_bind_parameter_index(st, ":pwd"), FieldText(a.AccountPwd));
+    s.Blob(sqlite3_bind_parameter_index(st, ":remark"), FieldText(a.Remark));
     if (!s.Run()) {
         Fail("modify account");
         return -1;
@@ -566,8 +818,12 @@ int CServerDb::ModifyAccount(std::int64_t userId, const CAccountData& a) {
 int CServerDb::DeleteAccount(std::int64_t userId, std::string_view accountName) {
     std::lock_guard lock(mutex_);
     if (!db_) return -1;
-    Stmt s(db_, "DELETE FROM accounts WHERE user_id = ? AND name = ?");
-    s.Bind(1, userId).Blob(2, accountName);
+    std::string sql = std::string("DELETE FROM accounts WHERE id = ") + kAccountByName;
+    Stmt s(db_, sql.c_str());
+    sqlite3_stmt* st = s.get();
+    s.Bind(sqlite3_bind_parameter_index(st, ":user"), userId);
+    s.Blob(sqlite3_bind_parameter_index(st, ":key"), NameKey(accountName));
+    s.Blob(sqlite3_bind_parameter_index(st, ":name"), accountName);
     if (!s.Run()) {
         Fail("delete account");
         return -1;

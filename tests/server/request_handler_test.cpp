@@ -4,6 +4,7 @@
 #include "server/request_handler.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <random>
 #include <string>
@@ -14,7 +15,9 @@
 #include "net/field_codec.h"
 #include "net/wire.h"
 #include "raw_kavo_client.h"
+#include "server/pg_server_db.h"
 #include "server/server_db.h"
+#include "server_backend.h"
 #include "server_runner.h"
 
 namespace kavo {
@@ -36,7 +39,11 @@ struct Reply {
 class HandlerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(db.Open(dir.File("server.db")));
+#ifdef KAVO_SERVER_TEST_PG
+        ASSERT_TRUE(db.Open(test::Backend({}).back())) << db.LastError();
+#else
+        ASSERT_TRUE(db.Open(dir.File("server.db"))) << db.LastError();
+#endif
         handler.SetClock([this] { return now; });
     }
 
@@ -112,9 +119,39 @@ protected:
         return b;
     }
 
+    // A small staging budget and two kept versions, so the tests reach both limits.
+    static ServerConfig TestConfig() {
+        ServerConfig config;
+        config.maxStagedBytes = 64 * 1024;
+        config.keepVersions = 2;
+        return config;
+    }
+
+    // Contacts c<first> ... as the download sends them, in order.
+    std::vector<std::string> Book(ConnectionState& st, const std::string& token) {
+        std::vector<std::string> names;
+        Send(ServerRole::Service, st, Cmd::ContactCount, {}, token);
+        for (;;) {
+            Reply r = Send(ServerRole::Service, st, Cmd::ContactDownloadBatch, {}, token);
+            if (r.result() == 0) break;
+            wire::CPacketReader reader(r.bytes.data(), r.bytes.size());
+            reader.Seek(16);
+            for (std::uint32_t k = 0; k < r.result(); ++k) {
+                CRelData c;
+                EXPECT_TRUE(reader.ReadContact(c));
+                names.emplace_back(FieldText(c.RelName));
+            }
+        }
+        return names;
+    }
+
     test::TempDir dir;
+#ifdef KAVO_SERVER_TEST_PG
+    CPgServerDb db;
+#else
     CServerDb db;
-    CRequestHandler handler{db, ServerConfig{}};
+#endif
+    CRequestHandler handler{db, TestConfig()};
     std::int64_t now = 1'800'000'000;
     std::uint32_t seq = 0;
 };
@@ -199,6 +236,163 @@ TEST_F(HandlerTest, AnUploadIsAppliedOnlyWhenComplete) {
     EXPECT_EQ(call(Cmd::ContactUploadBegin, Begin(10001, 1)).result(), 127u);
     EXPECT_EQ(call(Cmd::ContactUploadBegin, {0, 0, 0, 1, 0, 0, 0, 1}).result(), 123u);
 }
+
+TEST_F(HandlerTest, UploadsUnderWayShareABoundedBudgetThatEveryEndGivesBack) {
+    ASSERT_EQ(Register("u", "pw"), 0u);
+    std::string token;
+    ASSERT_EQ(Login("u", "pw", &token), 0u);
+    ConnectionState a, b;
+    auto call = [&](ConnectionState& st, Cmd cmd, const std::vector<std::uint8_t>& body) {
+        return Send(ServerRole::Service, st, cmd, body, token).result();
+    };
+    // 300 small contacts fit the 64 KB; a second upload of 300 beside them does not.
+    ASSERT_EQ(call(a, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    for (int i = 0; i < 9; ++i)
+        ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(i * 30, 30, 1)), 0u);
+    const std::int64_t heldByA = handler.StagedBytes();
+    EXPECT_GT(heldByA, 270 * 100);
+    ASSERT_EQ(call(b, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    std::uint32_t refused = 0;
+    for (int i = 0; i < 10 && refused == 0; ++i) {
+        refused = call(b, Cmd::ContactUploadBatch, Batch(1000 + i * 30, 30, 1));
+        EXPECT_LE(handler.StagedBytes(), 64 * 1024);
+    }
+    EXPECT_EQ(refused, 116u);  // the client shows "(74)服务器发送数据暂缓，请稍后再试!"
+    EXPECT_EQ(handler.StagedBytes(), heldByA);  // b's upload was dropped, its bytes given back
+    EXPECT_EQ(call(b, Cmd::ContactUploadBatch, Batch(2000, 30, 1)), 123u);
+
+    // Applying a gives its bytes back; then b's upload goes through whole.
+    ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(270, 30, 1)), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ASSERT_EQ(call(b, Cmd::ContactUploadBegin, Begin(300, 1)), 0u);
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(call(b, Cmd::ContactUploadBatch, Batch(1000 + i * 30, 30, 1)), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ConnectionState reader;
+    EXPECT_EQ(Book(reader, token).size(), 300u);
+
+    // A connection that goes, or a session that changes, mid-upload gives its bytes back.
+    {
+        ConnectionState gone;
+        ASSERT_EQ(call(gone, Cmd::ContactUploadBegin, Begin(100, 1)), 0u);
+        ASSERT_EQ(call(gone, Cmd::ContactUploadBatch, Batch(0, 30, 1)), 0u);
+        EXPECT_GT(handler.StagedBytes(), 0);
+    }
+    EXPECT_EQ(handler.StagedBytes(), 0);
+    ASSERT_EQ(call(a, Cmd::ContactUploadBegin, Begin(100, 1)), 0u);
+    ASSERT_EQ(call(a, Cmd::ContactUploadBatch, Batch(0, 30, 1)), 0u);
+    std::string other;
+    ASSERT_EQ(Login("u", "pw", &other), 0u);
+    EXPECT_EQ(Send(ServerRole::Service, a, Cmd::ContactCount, {}, other).result(), 0u);
+    EXPECT_EQ(handler.StagedBytes(), 0);
+}
+
+TEST_F(HandlerTest, AStoreKeepsTheBookItReplacesAndAVersionCanBeReinstated) {
+    ASSERT_EQ(Register("u", "pw"), 0u);
+    std::string token;
+    ASSERT_EQ(Login("u", "pw", &token), 0u);
+    ConnectionState st;
+    auto store = [&](int first, int count) {
+        ASSERT_EQ(
+            Send(ServerRole::Service, st, Cmd::ContactUploadBegin, Begin(count, 1), token).result(),
+            0u);
+        ASSERT_EQ(
+            Send(ServerRole::Service, st, Cmd::ContactUploadBatch, Batch(first, count, 1), token)
+                .result(),
+            0u);
+    };
+    store(0, 3);   // the first book replaces nothing
+    store(10, 2);  // keeps version 1 (3 contacts)
+    store(20, 1);  // version 2 (2)
+    store(20, 1);  // the same book again: no version
+    store(30, 4);  // version 3 (1); only the latest two are kept
+    ServerUser user;
+    ASSERT_TRUE(db.FindUser("u", &user));
+    std::vector<BookVersion> versions = db.Versions(user.id);
+    ASSERT_EQ(versions.size(), 2u);
+    EXPECT_EQ(versions[0].number, 2);
+    EXPECT_EQ(versions[0].contacts, 2);
+    EXPECT_EQ(versions[1].number, 3);
+    EXPECT_EQ(versions[1].contacts, 1);
+    EXPECT_EQ(versions[1].time, handler.TimeText());
+
+    // A merge is not a replacement: no version.
+    ASSERT_EQ(Send(ServerRole::Service, st, Cmd::ContactUploadBegin, Begin(1, 0), token).result(),
+              0u);
+    ASSERT_EQ(
+        Send(ServerRole::Service, st, Cmd::ContactUploadBatch, Batch(40, 1, 0), token).result(),
+        0u);
+    EXPECT_EQ(db.Versions(user.id).size(), 2u);
+
+    int savedAs = 0;
+    EXPECT_EQ(db.ReinstateVersion(user.id, 1, 2, "t", &savedAs), -1);  // pruned
+    EXPECT_EQ(db.ReinstateVersion(user.id, 2, 2, "t", &savedAs), 2);
+    EXPECT_EQ(savedAs, 4);
+    EXPECT_EQ(Book(st, token), (std::vector<std::string>{"c10", "c11"}));
+    versions = db.Versions(user.id);
+    ASSERT_EQ(versions.size(), 2u);
+    EXPECT_EQ(versions[1].number, 4);
+    EXPECT_EQ(versions[1].contacts, 5);  // c30..c33 and the merged c40
+    EXPECT_EQ(db.ReinstateVersion(user.id, 4, 2, "t", &savedAs), 5);
+    EXPECT_EQ(Book(st, token), (std::vector<std::string>{"c30", "c31", "c32", "c33", "c40"}));
+}
+
+TEST_F(HandlerTest, NamesMatchWithoutLetterCaseButDoubleByteCharactersStayDistinct) {
+    EXPECT_EQ(Register("Bob", "pw"), 0u);
+    EXPECT_EQ(Register("bOB", "other"), 2u);
+    std::string token;
+    EXPECT_EQ(Login("BOB", "pw", &token), 0u);
+    // 0x81 0x41 and 0x81 0x61 are two different characters, not one in two cases.
+    EXPECT_EQ(Register("\x81\x41", "pw"), 0u);
+    EXPECT_EQ(Register("\x81\x61", "pw"), 0u);
+    EXPECT_EQ(NameKey("AbC\x81\x41Z"), "abc\x81\x41z");
+}
+
+#ifndef KAVO_SERVER_TEST_PG
+// The SQLite file only: a PostgreSQL database is made by the current schema.
+TEST(ServerDbMigration, AnOlderFileGetsNameKeysAndKeepsItsCaseVariants) {
+    test::TempDir dir;
+    std::string path = dir.File("old.db");
+    {
+        // The tables as the first schema made them, with names that differ only in case.
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+        const char* old = R"sql(
+CREATE TABLE users(id INTEGER PRIMARY KEY, name BLOB NOT NULL UNIQUE, digest TEXT NOT NULL,
+  contact BLOB NOT NULL DEFAULT x'', created INTEGER NOT NULL,
+  fail_count INTEGER NOT NULL DEFAULT 0, locked_until INTEGER NOT NULL DEFAULT 0,
+  contacts_time TEXT NOT NULL DEFAULT '', sms_time TEXT NOT NULL DEFAULT '',
+  accounts_time TEXT NOT NULL DEFAULT '');
+CREATE TABLE accounts(id INTEGER PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users(id),
+  name BLOB NOT NULL, game BLOB NOT NULL, account_id BLOB NOT NULL, pwd BLOB NOT NULL,
+  remark BLOB NOT NULL, UNIQUE(user_id, name));
+INSERT INTO users(name, digest, created) VALUES(x'416e6e', 'd1', 0), (x'616e6e', 'd2', 0);
+INSERT INTO accounts(user_id, name, game, account_id, pwd, remark)
+  VALUES(1, x'78', x'', x'', x'', x''), (1, x'58', x'', x'', x'', x'');
+)sql";
+        ASSERT_EQ(sqlite3_exec(raw, old, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    CServerDb db;
+    ASSERT_TRUE(db.Open(path)) << db.LastError();
+    ServerUser user;
+    ASSERT_TRUE(db.FindUser("ann", &user));  // the exact spelling first
+    EXPECT_EQ(user.digest, "d2");
+    ASSERT_TRUE(db.FindUser("ANN", &user));  // else the oldest
+    EXPECT_EQ(user.digest, "d1");
+    std::int64_t id = 0;
+    EXPECT_EQ(db.RegisterUser("aNN", "d3", "", 0, &id), 0);
+    EXPECT_EQ(db.DeleteAccount(1, "X"), 1);
+    auto accounts = db.AccountsAfter(1, 0, 10);
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(FieldText(accounts[0].second.AccountName), "x");
+    db.Close();
+    // Opened again, nothing is migrated twice.
+    ASSERT_TRUE(db.Open(path)) << db.LastError();
+    EXPECT_EQ(db.UserCount(), 2);
+}
+
+#endif
 
 TEST_F(HandlerTest, SmsIdsAvoidZeroBytesAndStayBelowTwoToThe24) {
     std::uint32_t seen = 0;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "codecs/gbk_text.h"
 #include "net/kavo_tcp_client.h"
 #include "raw_kavo_client.h"
+#include "server_backend.h"
 #include "server_runner.h"
 
 namespace kavo {
@@ -19,7 +22,9 @@ using test::ServerRunner;
 
 class ServerClientTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.Start({"--seed-demo"})) << server.error(); }
+    void SetUp() override {
+        ASSERT_TRUE(server.Start(test::Backend({"--seed-demo"}))) << server.error();
+    }
 
     void Point(CKavoTcpClient& client) {
         client.SetServerHost(0, server.host());
@@ -315,6 +320,94 @@ TEST_F(ServerClientTest, StaleOrForeignTokensAreRefusedAndTouchNothing) {
     EXPECT_EQ(owner.LastError(), 122);
 }
 
+TEST_F(ServerClientTest, NamesMatchWithoutLetterCaseAndAnAccountCanBeRenamedInCaseOnly) {
+    ASSERT_TRUE(RegisterUser("Carol", "pw"));
+    {
+        CKavoTcpClient c;
+        Point(c);
+        ASSERT_TRUE(c.ConnectLoginServer());
+        EXPECT_FALSE(c.Register("CAROL", "x", ""));
+        EXPECT_EQ(c.LastError(), 2);
+    }
+    CKavoTcpClient c;
+    ASSERT_TRUE(LoginAs(c, "carol", "pw")) << c.LastError();
+
+    CAccountData a;
+    SetField(a.AccountName, "Main");
+    SetField(a.AccountID, "id-1");
+    ASSERT_TRUE(c.ModifyAccount(a, true));
+    // The account manager sends a case-only rename as a modification of the same account.
+    SetField(a.AccountName, "MAIN");
+    SetField(a.AccountPwd, "secret");
+    ASSERT_TRUE(c.ModifyAccount(a, false)) << c.LastError();
+    // Adding it again in yet another case replaces it: never two of one name.
+    SetField(a.AccountName, "main");
+    SetField(a.AccountID, "id-2");
+    ASSERT_TRUE(c.ModifyAccount(a, true));
+    std::vector<CAccountData> accounts;
+    ASSERT_TRUE(c.DownloadAccounts(accounts));
+    ASSERT_EQ(accounts.size(), 1u);
+    EXPECT_EQ(FieldText(accounts[0].AccountName), "main");
+    EXPECT_EQ(FieldText(accounts[0].AccountID), "id-2");
+    ASSERT_TRUE(c.DeleteAccount("mAIN"));
+    EXPECT_FALSE(c.DeleteAccount("main"));
+    EXPECT_EQ(c.LastError(), 120);
+
+    // The name the user typed at login, in whatever case, is accepted by ChangePassword.
+    ASSERT_TRUE(c.ChangePassword("carol", "pw", "new")) << c.LastError();
+    CKavoTcpClient again;
+    EXPECT_TRUE(LoginAs(again, "CaRoL", "new"));
+}
+
+TEST_F(ServerClientTest, KeptVersionsAreListedAndReinstatedFromTheCommandLine) {
+    ASSERT_TRUE(RegisterUser("keeper", "pw"));
+    CKavoTcpClient c;
+    ASSERT_TRUE(LoginAs(c, "keeper", "pw"));
+    ASSERT_TRUE(Upload(c, {Contact(1), Contact(2), Contact(3)}, 1));
+    ASSERT_TRUE(Upload(c, {Contact(7)}, 1));
+
+    // Run beside the serving process, on the same file.
+    auto run = [&](const std::string& args, std::string* out) {
+        std::string cmd = test::BinDir() + "/kavo-server";
+        for (const std::string& a : test::Backend({"--db", server.dbPath()})) cmd += " '" + a + "'";
+        cmd += " " + args + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        if (!p) return -1;
+        char buf[512];
+        out->clear();
+        while (std::fgets(buf, sizeof(buf), p)) *out += buf;
+        int status = pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(run("--versions KEEPER", &out), 0) << out;
+    EXPECT_NE(out.find("version  time"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n1        20"), std::string::npos) << out;
+    EXPECT_NE(out.find(" 3\n"), std::string::npos) << out;
+
+    ASSERT_EQ(run("--reinstate keeper 1", &out), 0) << out;
+    EXPECT_EQ(out,
+              "keeper: version 1 is the address book again (3 contacts); the book it replaced is "
+              "kept as version 2\n");
+    std::vector<CRelData> back;
+    ASSERT_TRUE(Restore(c, back));
+    ASSERT_EQ(back.size(), 3u);
+    CRelData third = Contact(3);
+    EXPECT_EQ(std::memcmp(&back[2], &third, sizeof(CRelData)), 0);
+    std::vector<CHistoryData> history;
+    ASSERT_TRUE(c.DownloadHistory(history));
+    ASSERT_FALSE(history.empty());
+    bool logged = false;
+    for (const CHistoryData& h : history)
+        logged = logged || FieldUtf8(h.Operation) == "恢复第1版通讯录，共3条";
+    EXPECT_TRUE(logged);
+
+    EXPECT_EQ(run("--reinstate keeper 9", &out), 1);
+    EXPECT_NE(out.find("has no version 9"), std::string::npos) << out;
+    EXPECT_EQ(run("--versions nobody", &out), 1);
+    EXPECT_EQ(run("--reinstate keeper x", &out), 2);
+}
+
 TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
     ASSERT_TRUE(RegisterUser("durable", "pw"));
     {
@@ -326,7 +419,7 @@ TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
     kill(server.pid(), SIGINT);
     EXPECT_EQ(server.Stop(), 0);
     EXPECT_NE(server.ReadLog().find("kavo-server: stopped"), std::string::npos);
-    ASSERT_TRUE(server.Start({}, db)) << server.error();
+    ASSERT_TRUE(server.Start(test::Backend({}), db)) << server.error();
     {
         CKavoTcpClient c;
         ASSERT_TRUE(LoginAs(c, "durable", "pw"));
@@ -334,7 +427,7 @@ TEST_F(ServerClientTest, CommittedDataSurvivesAStopAndAKill) {
         ASSERT_TRUE(Upload(c, {Contact(4)}, 0));
     }
     server.Kill();
-    ASSERT_TRUE(server.Start({}, db)) << server.error();
+    ASSERT_TRUE(server.Start(test::Backend({}), db)) << server.error();
     CKavoTcpClient c;
     ASSERT_TRUE(LoginAs(c, "durable", "pw"));
     EXPECT_EQ(c.ContactCount(), 4u);

@@ -12,6 +12,7 @@
 #include "codecs/gbk_text.h"
 #include "net/field_codec.h"
 #include "raw_kavo_client.h"
+#include "server_backend.h"
 #include "server_runner.h"
 
 namespace kavo {
@@ -27,7 +28,8 @@ using wire::Cmd;
 class ServerRobustnessTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.Start({"--seed-demo", "--idle-timeout", "2", "--packet-timeout", "1"}))
+        ASSERT_TRUE(server.Start(
+            test::Backend({"--seed-demo", "--idle-timeout", "2", "--packet-timeout", "1"})))
             << server.error();
         ASSERT_EQ(Login(demo), 0u);
     }
