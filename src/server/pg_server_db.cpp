@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <type_traits>
 #include <utility>
 
 #include "codecs/gbk_text.h"
@@ -678,15 +679,21 @@ std::vector<std::pair<std::int64_t, std::string>> CPgServerDb::ContactsAfter(std
     return out;
 }
 
-int CPgServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::string>& names) {
+// Deletes the user's rows of each key in one transaction: all of them or none.
+template <class Key>
+int CPgServerDb::DeleteEach(std::int64_t userId, const std::vector<Key>& keys, const char* sql,
+                            const char* what) {
     Lease lease(*this);
     if (!Begin()) return -1;
     int total = 0;
-    for (const std::string& name : names) {
+    for (const Key& key : keys) {
         Params p;
-        p.Int(userId).Bytes(name);
-        Result r = Run("DELETE FROM contacts WHERE user_id = $1::bigint AND rel_name = $2::bytea",
-                       p, "delete contacts");
+        p.Int(userId);
+        if constexpr (std::is_integral_v<Key>)
+            p.Int(key);
+        else
+            p.Bytes(key);
+        Result r = Run(sql, p, what);
         if (!r.ok()) {
             RollBack();
             return -1;
@@ -694,6 +701,12 @@ int CPgServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std
         total += r.affected();
     }
     return Commit() ? total : -1;
+}
+
+int CPgServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::string>& names) {
+    return DeleteEach(userId, names,
+                      "DELETE FROM contacts WHERE user_id = $1::bigint AND rel_name = $2::bytea",
+                      "delete contacts");
 }
 
 // ---- SMS -----------------------------------------------------------------------------
@@ -752,21 +765,9 @@ bool CPgServerDb::AddSms(std::int64_t userId, const CSmsData& sms, std::uint32_t
 }
 
 int CPgServerDb::DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>& ids) {
-    Lease lease(*this);
-    if (!Begin()) return -1;
-    int total = 0;
-    for (std::uint32_t id : ids) {
-        Params p;
-        p.Int(userId).Int(id);
-        Result r = Run("DELETE FROM sms WHERE user_id = $1::bigint AND sms_id = $2::bigint", p,
-                       "delete SMS");
-        if (!r.ok()) {
-            RollBack();
-            return -1;
-        }
-        total += r.affected();
-    }
-    return Commit() ? total : -1;
+    return DeleteEach(userId, ids,
+                      "DELETE FROM sms WHERE user_id = $1::bigint AND sms_id = $2::bigint",
+                      "delete SMS");
 }
 
 // ---- accounts ------------------------------------------------------------------------

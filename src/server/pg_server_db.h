@@ -107,6 +107,9 @@ private:
     int SaveVersionLocked(std::int64_t userId, int keep, std::string_view timeText);
     bool PruneVersionsLocked(std::int64_t userId, int keep);
     bool InsertContactsLocked(std::int64_t userId, const std::vector<const StoredContact*>& rows);
+    template <class Key>
+    int DeleteEach(std::int64_t userId, const std::vector<Key>& keys, const char* sql,
+                   const char* what);
 
     std::mutex poolMutex_;
     std::condition_variable available_;

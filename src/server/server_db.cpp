@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <type_traits>
 
 #include "codecs/gbk_text.h"
 
@@ -615,21 +616,33 @@ std::vector<std::pair<std::int64_t, std::string>> CServerDb::ContactsAfter(std::
     return out;
 }
 
-int CServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::string>& names) {
+// Deletes the user's rows of each key in one transaction: all of them or none.
+template <class Key>
+int CServerDb::DeleteEach(std::int64_t userId, const std::vector<Key>& keys, const char* sql,
+                          const char* what) {
     std::lock_guard lock(mutex_);
     if (!db_ || !Exec("BEGIN IMMEDIATE")) return -1;
-    Stmt del(db_, "DELETE FROM contacts WHERE user_id = ? AND rel_name = ?");
+    Stmt del(db_, sql);
     int total = 0;
-    for (const std::string& name : names) {
-        del.Bind(1, userId).Blob(2, name);
+    for (const Key& key : keys) {
+        del.Bind(1, userId);
+        if constexpr (std::is_integral_v<Key>)
+            del.Bind(2, key);
+        else
+            del.Blob(2, key);
         if (!del.Run()) {
-            RollBackLocked("delete contacts");
+            RollBackLocked(what);
             return -1;
         }
         total += sqlite3_changes(db_);
         del.Reset();
     }
     return CommitLocked() ? total : -1;
+}
+
+int CServerDb::DeleteContactsByName(std::int64_t userId, const std::vector<std::string>& names) {
+    return DeleteEach(userId, names, "DELETE FROM contacts WHERE user_id = ? AND rel_name = ?",
+                      "delete contacts");
 }
 
 // ---- SMS -----------------------------------------------------------------------------
@@ -699,20 +712,8 @@ bool CServerDb::AddSms(std::int64_t userId, const CSmsData& sms, std::uint32_t* 
 }
 
 int CServerDb::DeleteSms(std::int64_t userId, const std::vector<std::uint32_t>& ids) {
-    std::lock_guard lock(mutex_);
-    if (!db_ || !Exec("BEGIN IMMEDIATE")) return -1;
-    Stmt del(db_, "DELETE FROM sms WHERE user_id = ? AND sms_id = ?");
-    int total = 0;
-    for (std::uint32_t id : ids) {
-        del.Bind(1, userId).Bind(2, id);
-        if (!del.Run()) {
-            RollBackLocked("delete SMS");
-            return -1;
-        }
-        total += sqlite3_changes(db_);
-        del.Reset();
-    }
-    return CommitLocked() ? total : -1;
+    return DeleteEach(userId, ids, "DELETE FROM sms WHERE user_id = ? AND sms_id = ?",
+                      "delete SMS");
 }
 
 // ---- accounts ------------------------------------------------------------------------
@@ -750,6 +751,20 @@ namespace {
 constexpr const char* kAccountByName =
     "(SELECT id FROM accounts WHERE user_id = :user AND name_key = :key"
     " ORDER BY name = :name DESC, id LIMIT 1)";
+
+// The named values of the account statements.
+template <class Statement>
+void BindAccount(Statement& s, std::int64_t userId, const CAccountData& a) {
+    sqlite3_stmt* st = s.get();
+    const auto at = [st](const char* name) { return sqlite3_bind_parameter_index(st, name); };
+    s.Bind(at(":user"), userId);
+    s.Blob(at(":key"), NameKey(FieldText(a.AccountName)));
+    s.Blob(at(":name"), FieldText(a.AccountName));
+    s.Blob(at(":game"), FieldText(a.GameName));
+    s.Blob(at(":aid"), FieldText(a.AccountID));
+    s.Blob(at(":pwd"), FieldText(a.AccountPwd));
+    s.Blob(at(":remark"), FieldText(a.Remark));
+}
 }  // namespace
 
 bool CServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
@@ -763,14 +778,7 @@ bool CServerDb::PutAccount(std::int64_t userId, const CAccountData& a) {
                               " account_id = :aid, pwd = :pwd, remark = :remark WHERE id = ") +
                           kAccountByName;
         Stmt s(db_, sql.c_str());
-        sqlite3_stmt* st = s.get();
-        s.Bind(sqlite3_bind_parameter_index(st, ":user"), userId);
-        s.Blob(sqlite3_bind_parameter_index(st, ":key"), NameKey(FieldText(a.AccountName)));
-        s.Blob(sqlite3_bind_parameter_index(st, ":name"), FieldText(a.AccountName));
-        s.Blob(sqlite3_bind_parameter_index(st, ":game"), FieldText(a.GameName));
-        s.Blob(sqlite3_bind_parameter_index(st, ":aid"), FieldText(a.AccountID));
-        s.Blob(sqlite3_bind_parameter_index(st, ":pwd"), FieldText(a.AccountPwd));
-        s.Blob(sqlite3_bind_parameter_index(st, ":remark"), FieldText(a.Remark));
+        BindAccount(s, userId, a);
         if (!s.Run()) {
             Fail("add account");
             return false;
@@ -800,14 +808,7 @@ int CServerDb::ModifyAccount(std::int64_t userId, const CAccountData& a) {
                           " pwd = :pwd, remark = :remark WHERE id = ") +
                       kAccountByName;
     Stmt s(db_, sql.c_str());
-    sqlite3_stmt* st = s.get();
-    s.Bind(sqlite3_bind_parameter_index(st, ":user"), userId);
-    s.Blob(sqlite3_bind_parameter_index(st, ":key"), NameKey(FieldText(a.AccountName)));
-    s.Blob(sqlite3_bind_parameter_index(st, ":name"), FieldText(a.AccountName));
-    s.Blob(sqlite3_bind_parameter_index(st, ":game"), FieldText(a.GameName));
-    s.Blob(sqlite3_bind_parameter_index(st, ":aid"), FieldText(a.AccountID));
-    s.Blob(sqlite3_bind_parameter_index(st, ":pwd"), FieldText(a.AccountPwd));
-    s.Blob(sqlite3_bind_parameter_index(st, ":remark"), FieldText(a.Remark));
+    BindAccount(s, userId, a);
     if (!s.Run()) {
         Fail("modify account");
         return -1;

@@ -100,6 +100,9 @@ private:
     // fails), and the roll-back after a failed statement. Both return false on a failure.
     bool CommitLocked();
     bool RollBackLocked(const char* what);
+    template <class Key>
+    int DeleteEach(std::int64_t userId, const std::vector<Key>& keys, const char* sql,
+                   const char* what);
 
     mutable std::mutex mutex_;
     sqlite3* db_ = nullptr;
