@@ -23,7 +23,16 @@ CImportOutcome RunImport(ImportSource source, Read read) {
         outcome.cancelled = true;
         return outcome;
     }
-    if (outcome.ok && !contacts.empty()) outcome.merged = MergeContacts(contacts);
+    if (outcome.ok && !contacts.empty()) {
+        const CMergeOutcome merge = MergeContactsChecked(contacts);
+        outcome.merged = merge.stored;
+        // An import that read more than it could store is no completed import.
+        if (!merge.Complete()) {
+            outcome.ok = false;
+            outcome.message = MergeShortfallMessage(merge);
+            return outcome;
+        }
+    }
     outcome.message = ImportResultMessage(source, outcome.ok);
     return outcome;
 }
