@@ -2,11 +2,7 @@
 // file that cannot be written, and the login lock of a copy that was killed.
 #include "store_faults.h"
 
-#include <fcntl.h>
-#include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,28 +113,12 @@ TEST_F(StoreFaultTest, AFileThatCannotBeWrittenFailsAsReadOnly) {
     FillBook(3);
     CloseConnection();
     ASSERT_TRUE(CheckpointDatabase(DbPath()));
-    // Root writes through permission bits; the immutable flag stops it too.
-    int fd = -1;
-    int flags = 0;
-    if (geteuid() == 0) {
-        fd = ::open(DbPath().c_str(), O_RDONLY);
-        ASSERT_GE(fd, 0);
-        if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 || [&] {
-                int immutable = flags | FS_IMMUTABLE_FL;
-                return ioctl(fd, FS_IOC_SETFLAGS, &immutable);
-            }() != 0) {
-            ::close(fd);
-            GTEST_SKIP() << "the file system here has no immutable flag";
-        }
-    } else {
-        ASSERT_EQ(::chmod(DbPath().c_str(), 0444), 0);
-    }
-    EXPECT_FALSE(CDataAccess().SaveContact(Contact("王五", "13900000001")));
-    EXPECT_EQ(LastStoreFault(), StoreFault::kReadOnly);
-    CloseConnection();
-    if (fd >= 0) {
-        ioctl(fd, FS_IOC_SETFLAGS, &flags);
-        ::close(fd);
+    {
+        UnwritableFile readOnly(DbPath());
+        if (!readOnly.ok()) GTEST_SKIP() << "the file system here has no immutable flag";
+        EXPECT_FALSE(CDataAccess().SaveContact(Contact("王五", "13900000001")));
+        EXPECT_EQ(LastStoreFault(), StoreFault::kReadOnly);
+        CloseConnection();
     }
     EXPECT_EQ(RawCount("KAVO_RELATION"), 3);
 }

@@ -2,8 +2,12 @@
 // with random bytes, and a tmpfs small enough to fill up.
 #pragma once
 
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,6 +72,40 @@ public:
 private:
     TempDir dir_;
     bool mounted_ = false;
+};
+
+// A file nobody may write for as long as the object lives: read-only permissions, and for
+// root (who writes through those) the immutable flag. ok() is false where the file system
+// has no such flag.
+class UnwritableFile {
+public:
+    explicit UnwritableFile(const std::string& path) : path_(path) {
+        if (geteuid() != 0) {
+            ok_ = ::chmod(path.c_str(), 0444) == 0;
+            return;
+        }
+        fd_ = ::open(path.c_str(), O_RDONLY);
+        if (fd_ < 0 || ioctl(fd_, FS_IOC_GETFLAGS, &flags_) != 0) return;
+        int immutable = flags_ | FS_IMMUTABLE_FL;
+        ok_ = ioctl(fd_, FS_IOC_SETFLAGS, &immutable) == 0;
+    }
+    ~UnwritableFile() {
+        if (fd_ >= 0) {
+            if (ok_) ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
+            ::close(fd_);
+        } else if (ok_) {
+            ::chmod(path_.c_str(), 0644);
+        }
+    }
+    UnwritableFile(const UnwritableFile&) = delete;
+    UnwritableFile& operator=(const UnwritableFile&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    int flags_ = 0;
+    bool ok_ = false;
 };
 
 }  // namespace kavo::test
