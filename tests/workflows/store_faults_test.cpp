@@ -200,6 +200,11 @@ TEST_F(StoreFaultFlowTest, AStoreThatWouldShrinkTheServersBookSharplyAsksFirst) 
     EXPECT_EQ(plan.message, "是否用本地的9个联系人替换服务器上的100个联系人?");
     EXPECT_EQ(ServerCount(), 100);
 
+    // An empty book is never sent, so it replaces nothing and asks nothing.
+    for (const CRelData& rel : MakeContacts(9, 91))
+        ASSERT_TRUE(local.DeleteContact(FieldText(rel.RelName), FieldText(rel.MobilePhone1)));
+    EXPECT_EQ(PrepareStore(client()).readiness, StoreReadiness::kReady);
+
     // Few contacts on either side never ask.
     EXPECT_FALSE(StoreWouldShrink(0, 19));
     EXPECT_TRUE(StoreWouldShrink(0, 20));
