@@ -103,12 +103,24 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo kCommands[] = {
-    {"register", 0, 1},       {"check", 0, 0},      {"store", 0, 0},
-    {"restore", 0, 0},        {"import-csv", 1, 1}, {"import-addressbook", 0, 0},
-    {"import-outlook", 1, 1}, {"export-csv", 1, 1}, {"export-vcard", 1, 1},
-    {"contacts", 0, 1},       {"groups", 0, 0},     {"sms", 0, 0},
-    {"accounts", 0, 0},       {"history", 0, 0},    {"stats", 0, 0},
-    {"member", 0, 0},         {"passwd", 1, 1},
+    {"register", 0, 1},
+    {"store", 0, 0},
+    {"restore", 0, 0},
+    {"import-csv", 1, 1},
+    {"import-addressbook", 0, 0},
+    {"import-outlook", 1, 1},
+    {"export-csv", 1, 1},
+    {"export-vcard", 1, 1},
+    {"contacts", 0, 1},
+    {"groups", 0, 0},
+    {"sms", 0, 0},
+    {"accounts", 0, 0},
+    {"history", 0, 0},
+    {"stats", 0, 0},
+    {"member", 0, 0},
+    {"passwd", 1, 1},
+    // Needs no login.
+    {"check", 0, 0},
 };
 
 struct Options {
