@@ -220,7 +220,8 @@ void CZPMainCommands::Restore() {
 
 void CZPMainCommands::ImportDone(bool ok, bool cancelled, const std::string& message) {
     if (cancelled) return;
-    if (ok && m_main) m_main->Refresh(true);
+    // Also after a failure: an import that fell short keeps what it stored, and shows it.
+    if (m_main) m_main->Refresh(true);
     if (!message.empty())
         ZPMessageBox(m_main, QString::fromStdString(message), ok ? kMsgIconSuccess : kMsgIconError,
                      kMsgOk);
