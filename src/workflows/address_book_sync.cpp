@@ -250,7 +250,8 @@ CStorePlan PrepareStore(CKavoTcpClient& client) {
         return plan;
     }
     plan.server = static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX));
-    if (StoreWouldShrink(plan.local, plan.server)) {
+    // An empty address book goes up without a request and so replaces nothing.
+    if (plan.local > 0 && StoreWouldShrink(plan.local, plan.server)) {
         plan.readiness = StoreReadiness::kShrinks;
         plan.message = FormatCounts(msg::kAskReplaceServerBook, plan.local, plan.server);
     }

@@ -73,7 +73,8 @@ std::string MergeShortfallMessage(const CMergeOutcome& outcome);
 
 // The checks before a store, on the caller's thread after Reconnect: the local database
 // must be sound and its address book readable to the end, and a store that would leave
-// the server with far fewer contacts than it holds needs the user's word.
+// the server with far fewer contacts than it holds needs the user's word (an empty book is
+// never sent, so it never asks).
 enum class StoreReadiness {
     kReady,
     kDamaged,       // the database failed its check: never upload
