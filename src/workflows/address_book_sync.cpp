@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <mutex>
