@@ -36,8 +36,9 @@ inline constexpr const char* kStoreRefusedDamaged =
     "本地数据库已损坏，为免损坏的通讯录覆盖服务器上的通讯录，本次不上传!";
 inline constexpr const char* kStoreRefusedUnreadable =
     "无法完整读取本地通讯录(%s)，为免覆盖服务器上的通讯录，本次不上传!";
+// Follows kDatabaseDamaged on a line of its own.
 inline constexpr const char* kAskRestoreDamaged =
-    "本地数据库已损坏，是否将它另存为备份，并在登录后从服务器还原通讯录?";
+    "是否将它另存为备份，并在登录后从服务器还原通讯录?";
 inline constexpr const char* kDamagedSetAside = "损坏的数据库已另存为：%s";
 inline constexpr const char* kDamagedNotMoved = "无法另存损坏的数据库，请检查程序目录后再试!";
 // Our own: a store that would shrink the server's address book sharply asks first.
