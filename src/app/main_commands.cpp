@@ -21,6 +21,7 @@
 #include "skin/skin_button.h"
 #include "store/app_state.h"
 #include "workflows/export_flow.h"
+#include "workflows/address_book_sync.h"
 #include "workflows/import_flow.h"
 #include "workflows/messages.h"
 #include "workflows/session.h"
@@ -197,6 +198,17 @@ void CZPMainCommands::Store() {
     if (m_main) m_main->OfferToSavePendingEdits();
     if (!ReconnectOrSay()) return;
     if (m_main) m_main->ResetNoticePollBase();
+    // A damaged or unreadable book never goes up, and one that would leave the server with
+    // far fewer contacts than it holds goes up only when the user says so.
+    const kavo::CStorePlan plan = kavo::PrepareStore(m_client);
+    if (plan.readiness == kavo::StoreReadiness::kShrinks) {
+        if (ZPMessageBox(m_main, QString::fromStdString(plan.message), kMsgIconQuestion,
+                         kMsgYesNo) != kIdYes)
+            return;
+    } else if (plan.readiness != kavo::StoreReadiness::kReady) {
+        ZPMessageBox(m_main, QString::fromStdString(plan.message), kMsgIconError, kMsgOk);
+        return;
+    }
     CZPWaittingDlg progress(CZPWaittingDlg::kStore, m_client, m_main);
     Run(progress);
     // Whatever the outcome: the question on hiding waits for the next change.
@@ -217,7 +229,8 @@ void CZPMainCommands::Restore() {
 
 void CZPMainCommands::ImportDone(bool ok, bool cancelled, const std::string& message) {
     if (cancelled) return;
-    if (ok && m_main) m_main->Refresh(true);
+    // Also after a failure: an import that fell short keeps what it stored, and shows it.
+    if (m_main) m_main->Refresh(true);
     if (!message.empty())
         ZPMessageBox(m_main, QString::fromStdString(message), ok ? kMsgIconSuccess : kMsgIconError,
                      kMsgOk);

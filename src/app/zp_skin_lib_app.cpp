@@ -17,6 +17,8 @@
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
+#include "store/store_health.h"
+#include "workflows/messages.h"
 #include "workflows/session.h"
 
 CZpSkinLibApp::CZpSkinLibApp(QApplication& app) : m_app(app) {}
@@ -59,6 +61,26 @@ void CZpSkinLibApp::StartStore() {
     kavo::StartLocalStore();
     const std::string notice = kavo::TakePrivacyNotice();
     if (!notice.empty()) std::fprintf(stderr, "kavo: %s\n", notice.c_str());
+    if (!kavo::LocalStoreDamaged()) return;
+    // A damaged file is never uploaded from. Moved aside, it makes room for an empty one
+    // that the contacts view, finding it empty after the login, offers to restore.
+    const QString damaged =
+        QString::fromUtf8(kavo::msg::kDatabaseDamaged)
+            .replace(QStringLiteral("%s"), QString::fromStdString(kavo::LocalStoreDamage()));
+    const QString ask =
+        damaged + QLatin1Char('\n') + QString::fromUtf8(kavo::msg::kAskRestoreDamaged);
+    if (ZPMessageBox(nullptr, ask, kMsgIconQuestion, kMsgYesNo) != kIdYes) return;
+    const std::string aside = kavo::SetDamagedDatabaseAside();
+    if (aside.empty()) {
+        ZPMessageBox(nullptr, QString::fromUtf8(kavo::msg::kDamagedNotMoved), kMsgIconError,
+                     kMsgOk);
+        return;
+    }
+    kavo::StartLocalStore();
+    ZPMessageBox(nullptr,
+                 QString::fromUtf8(kavo::msg::kDamagedSetAside)
+                     .replace(QStringLiteral("%s"), QString::fromStdString(aside)),
+                 kMsgIconNotice, kMsgOk);
 }
 
 int CZpSkinLibApp::RunLoginWindow() {

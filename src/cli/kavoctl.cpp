@@ -16,6 +16,7 @@
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/program_dir.h"
+#include "store/store_health.h"
 #include "workflows/address_book_sync.h"
 #include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
@@ -37,6 +38,10 @@ constexpr const char* kMsgPasswordUnreadable = "无法从标准输入读取密�
 constexpr const char* kMsgOfflineRefused = "无法离线登录：本机没有该用户的登录记录，或密码不正确!";
 constexpr const char* kMsgOfflineHint = "(可以使用 --offline 离线登录)";
 constexpr const char* kMsgInterrupted = "操作已中断!";
+constexpr const char* kMsgDatabaseSound = "本地数据库完好。";
+constexpr const char* kMsgDamagedHint =
+    "请先将损坏的 KAVO.kavo 移开(另存)，再用 restore 从服务器还原通讯录。";
+constexpr const char* kMsgForceHint = "(确认替换请加 --force)";
 constexpr const char* kMsgRegistered = "注册成功!";
 constexpr const char* kMsgNoSuchGroup = "没有这个分组：";
 constexpr const char* kMsgCsvEncoding = "文件编码：";
@@ -45,7 +50,7 @@ constexpr const char* kMsgRefusedPasswordChars =
     "新密码不能含有以下字符：` ' & ! ~ $ % ^ * ( ) + ; \" | , < > ?";
 
 constexpr const char* kUsage =
-    "Usage: kavoctl [--dir DIR] [-u USER] [-p PASSWORD] [--offline] COMMAND [ARGS...]\n"
+    "Usage: kavoctl [--dir DIR] [-u USER] [-p PASSWORD] [--offline] [--force] COMMAND [ARGS...]\n"
     "\n"
     "Options:\n"
     "  --dir DIR            folder with KAVO.kavo and KAVO.cfg (default: the directory\n"
@@ -54,11 +59,14 @@ constexpr const char* kUsage =
     "  -u, --user USER      user name\n"
     "  -p, --password PWD   password; \"-p -\" reads it from the first line of standard input\n"
     "  --offline            log in against this PC's users table, without the server\n"
+    "  --force              let store replace a server address book that holds more than\n"
+    "                       twice as many contacts (and at least 20 more) than this PC\n"
     "  --login-port N       port of the login server (default 1974)\n"
     "  --service-port N     port of the service server (default 1980)\n"
     "  -h, --help           this text\n"
     "\n"
-    "Commands (all but register log in first, and log out at the end):\n"
+    "Commands (all but register and check log in first, and log out at the end):\n"
+    "  check                check the local database for damage (no login)\n"
     "  register [CONTACT]   register USER/PASSWORD with the service (CONTACT: mobile or e-mail)\n"
     "  store                store the address book on the server\n"
     "  restore              restore the address book from the server and merge it\n"
@@ -93,7 +101,11 @@ constexpr const char* kUsage =
     "carriage return \\r. Progress goes to standard error, results to standard output,\n"
     "the reason of a failure to standard error. Passwords are never printed.\n"
     "\n"
-    "Exit status: 0 success, 1 refused or failed, 2 wrong command line.\n";
+    "A command that stored less than it read says how many of how many and why (disk\n"
+    "full, read-only, busy or damaged database) and fails. A damaged database is refused\n"
+    "by every command but check, and never uploaded.\n"
+    "\n"
+    "Exit status: 0 success, 1 refused or failed (check: damaged), 2 wrong command line.\n";
 
 struct CommandInfo {
     const char* name;
@@ -119,6 +131,8 @@ constexpr CommandInfo kCommands[] = {
     {"stats", 0, 0},
     {"member", 0, 0},
     {"passwd", 1, 1},
+    // Needs no login.
+    {"check", 0, 0},
 };
 
 struct Options {
@@ -129,6 +143,7 @@ struct Options {
     std::string password;
     bool havePassword = false;
     bool offline = false;
+    bool force = false;
     int loginPort = 0;
     int servicePort = 0;
     bool help = false;
@@ -139,6 +154,16 @@ struct Options {
     bool haveCsvOptions = false;
     std::vector<std::string> positional;
 };
+
+std::string FormatText(const char* format, std::string_view value) {
+    const std::string_view text(format);
+    const std::size_t at = text.find("%s");
+    if (at == std::string_view::npos) return std::string(text);
+    std::string out(text.substr(0, at));
+    out += value;
+    out += text.substr(at + 2);
+    return out;
+}
 
 bool ParsePort(const std::string& text, int& port) {
     if (text.empty() || text.size() > 5) return false;
@@ -189,6 +214,7 @@ private:
     }
 
     int Register(const std::vector<std::string>& args);
+    int Check();
     int Store();
     int Restore();
     int Import(const CImportOutcome& outcome) {
@@ -238,6 +264,10 @@ bool CKavoctl::Parse(const std::vector<std::string>& args, std::string& error) {
         }
         if (a == "--dry-run") {
             opt_.dryRun = opt_.haveCsvOptions = true;
+            continue;
+        }
+        if (a == "--force") {
+            opt_.force = true;
             continue;
         }
         std::string name = a, value;
@@ -364,11 +394,12 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
         return UsageError("wrong number of arguments for " + command);
     if (opt_.haveCsvOptions && command != "import-csv")
         return UsageError("--encoding, --map and --dry-run belong to import-csv");
-    if (!opt_.haveUser) return UsageError(command + " needs -u USER");
-    if (!opt_.havePassword) return UsageError(command + " needs -p PASSWORD");
+    const bool needsLogin = command != "check";
+    if (needsLogin && !opt_.haveUser) return UsageError(command + " needs -u USER");
+    if (needsLogin && !opt_.havePassword) return UsageError(command + " needs -p PASSWORD");
 
     // Read before anything else is touched, so that a waiting prompt holds nothing.
-    if (opt_.password == "-" && !ReadPasswordFromInput())
+    if (needsLogin && opt_.password == "-" && !ReadPasswordFromInput())
         return Fail(interrupted_ ? kMsgInterrupted : kMsgPasswordUnreadable);
 
     if (opt_.haveDir) {
@@ -377,9 +408,15 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
             return Fail(kMsgNoSuchDir + opt_.dir);
         SetProgramDir(opt_.dir.back() == '/' ? opt_.dir : opt_.dir + "/");
     }
-    if (!StartProgram()) return Fail(kMsgNoDatabase);
+    const bool started = StartProgram();
     if (const std::string notice = TakePrivacyNotice(); !notice.empty())
         std::fprintf(err_, "%s\n", notice.c_str());
+    if (LocalStoreDamaged()) {
+        const std::string damaged = FormatText(msg::kDatabaseDamaged, LocalStoreDamage());
+        return command == "check" ? Fail(damaged) : Fail(damaged + "\n" + kMsgDamagedHint);
+    }
+    if (!started) return Fail(kMsgNoDatabase);
+    if (command == "check") return Check();
     if (opt_.loginPort || opt_.servicePort)
         client_.SetPorts(opt_.loginPort ? opt_.loginPort : CKavoTcpClient::kLoginPort,
                          opt_.servicePort ? opt_.servicePort : CKavoTcpClient::kServicePort);
@@ -426,8 +463,28 @@ int CKavoctl::Register(const std::vector<std::string>& args) {
     return Done(kMsgRegistered);
 }
 
+int CKavoctl::Check() {
+    std::string detail;
+    if (!CheckDatabase(&detail)) return Fail(FormatText(msg::kDatabaseDamaged, detail));
+    return Done(kMsgDatabaseSound);
+}
+
 int CKavoctl::Store() {
     if (!Online()) return Fail(msg::kNoNetwork);
+    const CStorePlan plan = PrepareStore(client_);
+    switch (plan.readiness) {
+        case StoreReadiness::kReady:
+            break;
+        case StoreReadiness::kShrinks:
+            if (opt_.force) break;
+            return Fail(plan.message + kMsgForceHint);
+        case StoreReadiness::kServerFailed:
+            return interrupted_ ? Fail(kMsgInterrupted) : Fail(plan.message);
+        case StoreReadiness::kDamaged:
+        case StoreReadiness::kUnreadable:
+            return Fail(plan.message);
+    }
+    if (interrupted_) return Fail(kMsgInterrupted);
     CAddressBookStore store(client_);
     const bool ok =
         store.Run(interrupted_, [this](int count) { Progress(msg::kUploadProgress, count); });
@@ -442,9 +499,14 @@ int CKavoctl::Restore() {
     CAddressBookRestore restore(client_);
     const bool ok = restore.Run([this](int count) { Progress(msg::kRestoreProgress, count); });
     // What arrived is merged also after a failure, as the main window does.
-    MergeContacts(AppState().ContactList);
-    if (ok) return Done(msg::kRestoreDone);
-    return Fail(interrupted_ ? kMsgInterrupted : restore.FailureMessage());
+    const CMergeOutcome merge = MergeContactsChecked(AppState().ContactList);
+    const std::string shortfall = MergeShortfallMessage(merge);
+    if (ok && shortfall.empty()) return Done(msg::kRestoreDone);
+    std::string message = ok             ? std::string()
+                          : interrupted_ ? kMsgInterrupted
+                                         : restore.FailureMessage();
+    if (!shortfall.empty()) message += (message.empty() ? "" : "\n") + shortfall;
+    return Fail(message);
 }
 
 int CKavoctl::ImportCsvFile(const std::string& path) {

@@ -22,7 +22,9 @@ void WatchSignals(sigset_t set) {
     for (;;) {
         int sig = 0;
         if (sigwait(&set, &sig) != 0) continue;
-        g_interrupted = true;
+        // A request that must finish (the last batch of a store) is waited for; a second
+        // signal stops it too.
+        if (g_interrupted.exchange(true)) kavo::ServerClient().HoldAborts(false);
         kavo::ServerClient().Abort();
     }
 }

@@ -84,6 +84,7 @@ void CZPWaittingDlg::StartWorker() {
                 ok = restore.Run(progress);
                 *failure = restore.FailureMessage();
             }
+            m_workerSucceeded = ok;
             return ok;
         },
         [this](int code) { OnSkinButton(code); });
@@ -127,9 +128,16 @@ void CZPWaittingDlg::Merge() {
 void CZPWaittingDlg::Finish(int code) {
     m_handled = true;
     m_worker.Join();
-    const bool ok = code == CZPWorkerRunner::kOutcomeSuccess;
+    bool ok = code == CZPWorkerRunner::kOutcomeSuccess;
     // What arrived before a failure is kept, like a complete download.
     Merge();
+    // A restore is complete only when the local store took everything that arrived.
+    std::string shortfall;
+    if (m_direction == kRestore) shortfall = kavo::MergeShortfallMessage(kavo::LastMergeOutcome());
+    if (!shortfall.empty()) {
+        m_failure = ok ? shortfall : m_failure + "\n" + shortfall;
+        ok = false;
+    }
     hide();
     done(ok ? kIdOk : kIdCancel);
     QWidget* owner = parentWidget();
@@ -147,6 +155,17 @@ void CZPWaittingDlg::CancelWork() {
     m_handled = true;
     hide();
     // A worker still stuck after the wait is left to end on its own; its lists are not read.
-    if (m_worker.Cancel(&m_client)) Merge();
+    if (!m_worker.Cancel(&m_client)) {
+        done(kIdCancel);
+        return;
+    }
+    // The store waits for a batch already sent; when that was the last one the server has
+    // the whole address book, and the user is told so rather than nothing.
+    if (m_direction == kStore && m_workerSucceeded) {
+        m_handled = false;
+        Finish(CZPWorkerRunner::kOutcomeSuccess);
+        return;
+    }
+    Merge();
     done(kIdCancel);
 }

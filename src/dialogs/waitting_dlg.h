@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <functional>
 
 #include "dialogs/worker_runner.h"
@@ -70,6 +71,7 @@ private:
     QString m_text;
     QString m_resultMessage;
     std::string m_failure;  // written by the worker before it posts its outcome
+    std::atomic<bool> m_workerSucceeded{false};
     bool m_started = false;
     bool m_handled = false;
     bool m_merged = false;

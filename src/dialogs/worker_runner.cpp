@@ -61,7 +61,12 @@ bool CZPWorkerRunner::Cancel(kavo::CKavoTcpClient* client, int waitMs) {
         ended = !m_running.load();
     }
     // Threads are never killed: after the abort a blocked call returns, so the join is short.
-    if (!ended && client) client->Abort();
+    // Past the wait, a request that asked to finish (the last batch of a store) is stopped
+    // too: its outcome can no longer be told anyway.
+    if (!ended && client) {
+        client->HoldAborts(false);
+        client->Abort();
+    }
     m_thread.join();
     // An interrupted exchange leaves the connection unusable: the next operation must find
     // it closed and connect afresh. A worker that had already finished keeps its connection.

@@ -67,8 +67,6 @@ inline constexpr char kMsgCsvPreviewEncoding[] = "文件编码：";
 inline constexpr char kMsgCsvPreviewField[] = "字段";
 inline constexpr char kMsgCsvPreviewRows[] = "共%1行，显示前%2行";
 inline constexpr char kMsgCsvPreviewBadEncoding[] = "无法按这种编码读取这个文件!";
-inline constexpr char kMsgCsvNotAllStored[] =
-    "导入CSV文件未完成! 已导入%d个联系人，%d个未能保存到本地数据库";
 inline constexpr char kMsgAddressBookOpenFailed[] = "打开系统通讯簿失败!";
 inline constexpr char kMsgAddressBookImportDone[] = "导入系统通讯簿完成!";
 

@@ -69,6 +69,7 @@ public:
     bool TryIsConnected(bool* alive);
 
     using CTcpClient::Abort;  // from any thread: ends the request under way, closing the socket
+    using CTcpClient::HoldAborts;
     using CTcpClient::Host;
     using CTcpClient::IsConnected;
     using CTcpClient::LastError;

@@ -71,13 +71,21 @@ void CTcpClient::BeginOperation() {
 }
 
 void CTcpClient::Abort() {
+    // Under the lock, so that an abort either lands before a hold begins (and the held
+    // request then fails before anything is sent) or not at all.
+    std::lock_guard lock(fdMutex_);
+    if (abortsHeld_) return;
     abortGeneration_.fetch_add(1);
     if (wakeFd_ >= 0) {
         std::uint64_t one = 1;
         [[maybe_unused]] ssize_t r = write(wakeFd_, &one, sizeof(one));
     }
-    std::lock_guard lock(fdMutex_);
     if (fd_ >= 0) shutdown(fd_, SHUT_RDWR);
+}
+
+void CTcpClient::HoldAborts(bool hold) {
+    std::lock_guard lock(fdMutex_);
+    abortsHeld_ = hold;
 }
 
 bool CTcpClient::Connect(const std::string& host, int port) {

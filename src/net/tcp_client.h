@@ -61,6 +61,10 @@ public:
     void Abort();
     // Marks the start of an operation that a later Abort() is meant to stop.
     void BeginOperation();
+    // While held, Abort() does nothing: for a request whose outcome the caller must learn
+    // because the server may already have acted on it. The caller's own cancelled flag
+    // still stops it before the next request; the time limits still end a silent server.
+    void HoldAborts(bool hold);
 
     int LastError() const { return lastError_.load(); }
     void SetLastError(int code) { lastError_.store(code); }
@@ -112,6 +116,7 @@ private:
     std::mutex fdMutex_;
     int wakeFd_ = -1;  // an eventfd that Abort() signals to end a wait
     std::atomic<std::uint64_t> abortGeneration_{0};
+    std::atomic<bool> abortsHeld_{false};
     std::uint64_t operationGeneration_ = 0;
 };
 

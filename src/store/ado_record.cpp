@@ -1,11 +1,13 @@
 #include "store/ado_record.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 #include "codecs/gbk_text.h"
 #include "store/connection.h"
 #include "store/private_file.h"
+#include "store/store_health.h"
 
 namespace kavo {
 namespace store_detail {
@@ -14,6 +16,9 @@ namespace {
 std::string g_dataSource;
 std::shared_ptr<Connection> g_conn;
 thread_local int t_lastError = 0;
+// Long enough for another copy's save or batch commit to finish, short enough that a
+// program holding the file for good is reported while the user still waits for an answer.
+std::atomic<int> g_busyTimeoutMs{5000};
 
 // Statements kept for reuse beyond this are finalized instead: the store runs a few dozen
 // distinct statements, so the pool only grows past it with ad-hoc statement texts.
@@ -120,6 +125,8 @@ bool Exec(Connection& conn, const char* sql) {
     return rc == SQLITE_OK;
 }
 
+void SetLastError(int rc) { t_lastError = rc; }
+
 }  // namespace store_detail
 
 using store_detail::g_conn;
@@ -132,6 +139,14 @@ std::recursive_mutex& StoreMutex() {
 }
 
 int StoreLastError() { return t_lastError; }
+
+void SetStoreBusyTimeout(int milliseconds) {
+    std::lock_guard lock(StoreMutex());
+    store_detail::g_busyTimeoutMs = milliseconds;
+    if (g_conn) sqlite3_busy_timeout(g_conn->db, milliseconds);
+}
+
+int StoreBusyTimeout() { return store_detail::g_busyTimeoutMs.load(); }
 
 void SetConnectionInfo(std::string_view /*user*/, std::string_view /*password*/,
                        std::string_view dataSource) {
@@ -165,7 +180,7 @@ bool OpenConnection(std::string_view dataSource) {
         return false;  // the destructor closes the half-open handle
     }
     // The store lock serialises every use of the connection, so SQLite's own is left out.
-    sqlite3_busy_timeout(conn->db, 5000);
+    sqlite3_busy_timeout(conn->db, store_detail::g_busyTimeoutMs.load());
     sqlite3_extended_result_codes(conn->db, 0);
     // WAL keeps the file consistent when the program dies in the middle of a write, and a
     // commit that returned survives the program's death. NORMAL syncs at checkpoints only:

@@ -32,7 +32,10 @@ bool End(int depth, bool keep) {
     conn->batchDepth = depth - 1;
     if (depth == 1) {
         if (keep && store_detail::Exec(*conn, "COMMIT")) return true;
+        // The reason the commit failed is what the caller needs, not the rollback's.
+        const int why = StoreLastError();
         store_detail::Exec(*conn, "ROLLBACK");
+        store_detail::SetLastError(keep ? why : StoreLastError());
         return false;
     }
     if (!keep) store_detail::Exec(*conn, Savepoint("ROLLBACK TO", depth).c_str());
@@ -55,9 +58,17 @@ CBatchScope::~CBatchScope() {
 bool CBatchScope::Commit() {
     if (!active_ || depth_ != 1) return false;
     bool ok = End(depth_, true);
+    const int why = StoreLastError();
     depth_ = Begin();
     active_ = depth_ > 0;
+    if (!ok) store_detail::SetLastError(why);
     return ok;
+}
+
+bool CBatchScope::Finish() {
+    if (!active_ || depth_ != 1) return false;
+    active_ = false;
+    return End(depth_, true);
 }
 
 CAtomicScope::CAtomicScope() {

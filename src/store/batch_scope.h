@@ -22,6 +22,10 @@ public:
     // Commits what the batch did so far and goes on in a new transaction (outermost scope
     // only; inside another scope it does nothing). True when committed.
     bool Commit();
+    // Commits what the batch did and ends it here rather than in the destructor, so that the
+    // caller learns whether it landed (StoreLastError() says why not). Outermost scope only;
+    // false also when the batch was not open.
+    bool Finish();
     // True when the transaction is open (false when the database could not be opened; the
     // operations then fail one by one as they would without a batch).
     bool IsActive() const { return active_; }

@@ -35,5 +35,8 @@ std::shared_ptr<Connection> Connect();
 
 // Runs one statement without a result, for the transaction commands. Caller holds the lock.
 bool Exec(Connection& conn, const char* sql);
+// Puts back the result code that StoreLastError() reports, after cleaning-up statements
+// overwrote the one that mattered.
+void SetLastError(int rc);
 
 }  // namespace kavo::store_detail

@@ -106,7 +106,8 @@ std::string NextNoticeText(const std::vector<CMsgData>& notices, std::size_t& po
 // Start-up of the store: points the shared connection at GetDatabasePath() (creating the
 // file when it is missing), adds the LoginState column to an older users table, and clears
 // every LoginState when fewer than two copies of the program (`processNames`) run. True
-// when the database is usable.
+// when the database is usable; a file that fails the integrity check is not, and is
+// remembered as damaged (LocalStoreDamaged()).
 bool StartLocalStore(const std::vector<std::string>& processNames);
 bool StartLocalStore();
 

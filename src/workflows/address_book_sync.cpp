@@ -1,7 +1,11 @@
 #include "workflows/address_book_sync.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <deque>
+#include <mutex>
 #include <thread>
 
 #include "codecs/gbk_text.h"
@@ -11,6 +15,7 @@
 #include "store/app_state.h"
 #include "store/batch_scope.h"
 #include "store/data_access.h"
+#include "workflows/messages.h"
 
 namespace kavo {
 namespace {
@@ -22,12 +27,56 @@ bool FitsOneBatch(const CRelData& rel) {
     return wire::kUploadBatchHeader + wire::PackedContactSize(rel) < wire::kUploadBatchLimit;
 }
 
+std::string Format(const char* format, std::string_view value) {
+    const std::string_view text(format);
+    const std::size_t at = text.find("%s");
+    if (at == std::string_view::npos) return std::string(text);
+    std::string out(text.substr(0, at));
+    out += value;
+    out += text.substr(at + 2);
+    return out;
+}
+
+std::string FormatCounts(const char* format, int first, int second) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, format, first, second);
+    return buf;
+}
+
+// Contacts committed per batch of a merge: a fault costs at most this many, and a commit
+// in write-ahead mode is cheap enough that a large merge does not notice the extra ones.
+constexpr int kMergeCommitEvery = 1000;
+
+std::mutex g_lastMergeMutex;
+CMergeOutcome g_lastMerge;
+
+// The address book of the current user as it may go to the server, or why it may not.
+bool LoadForUpload(std::vector<CRelData>& contacts, std::string& refusal) {
+    std::string detail;
+    if (LocalStoreDamaged() || !CheckDatabase(&detail)) {
+        if (!LocalStoreDamaged()) SetLocalStoreDamage(true, detail);
+        refusal = msg::kStoreRefusedDamaged;
+        return false;
+    }
+    StoreFault fault = StoreFault::kNone;
+    if (!LoadAllContactsChecked(contacts, fault)) {
+        refusal = Format(msg::kStoreRefusedUnreadable, StoreFaultText(fault));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CAddressBookStore::Run(const std::atomic<bool>& cancelled, const SyncProgress& progress) {
     failure_.clear();
+    std::string refusal;
     std::vector<CRelData> loaded;
-    CDataAccess().LoadContacts(loaded);
+    if (!LoadForUpload(loaded, refusal)) {
+        failure_ = refusal;
+        SettleBeforeOutcome();
+        return false;
+    }
     std::deque<CRelData> upload(loaded.begin(), loaded.end());
     const int total = static_cast<int>(upload.size());
     bool ok = true;
@@ -36,7 +85,12 @@ bool CAddressBookStore::Run(const std::atomic<bool>& cancelled, const SyncProgre
             ok = false;
             break;
         }
-        if (!client_.UploadContacts(upload, 1)) {
+        // The server replaces its address book when the last batch arrives: once a batch is
+        // on its way, its answer is what the user is told, so a cancel waits for it.
+        client_.HoldAborts(true);
+        const bool sent = client_.UploadContacts(upload, 1);
+        client_.HoldAborts(false);
+        if (!sent) {
             // A contact too large for any packet would stop the upload for good: say which.
             if (!upload.empty() && !FitsOneBatch(upload.front()))
                 failure_ = "联系人\"" + FieldUtf8(upload.front().RelName) +
@@ -79,20 +133,129 @@ bool CAddressBookRestore::Run(const SyncProgress& progress) {
     return ok;
 }
 
-int MergeContacts(const std::vector<CRelData>& contacts) {
+CMergeOutcome MergeContactsChecked(const std::vector<CRelData>& contacts) {
+    CMergeOutcome out;
+    out.total = static_cast<int>(contacts.size());
+    if (contacts.empty()) {
+        std::lock_guard lock(g_lastMergeMutex);
+        g_lastMerge = out;
+        return out;
+    }
     CAppState& state = AppState();
     CDataAccess store;
-    CBatchScope batch;
-    int stored = 0;
-    for (const CRelData& rel : contacts) {
-        std::string_view group = FieldText(rel.GroupName);
-        if (CDataAccess::FindGroup(state.GroupNames, group) < 0) {
-            if (!store.AddGroup(group)) continue;
-            state.GroupNames.emplace_back(group);
+    bool groupsAdded = false;
+    {
+        CBatchScope batch;
+        int pending = 0;
+        auto noteFault = [&out](StoreFault fault) {
+            if (out.fault == StoreFault::kNone || IsFatalStoreFault(fault)) out.fault = fault;
+        };
+        if (!batch.IsActive()) noteFault(LastStoreFault());
+        for (std::size_t i = 0; batch.IsActive() && i < contacts.size(); ++i) {
+            const CRelData& rel = contacts[i];
+            std::string_view group = FieldText(rel.GroupName);
+            if (CDataAccess::FindGroup(state.GroupNames, group) < 0) {
+                if (!store.AddGroup(group)) {
+                    noteFault(LastStoreFault());
+                    if (IsFatalStoreFault(out.fault)) break;
+                    continue;
+                }
+                state.GroupNames.emplace_back(group);
+                groupsAdded = true;
+            }
+            if (!store.SaveContact(rel)) {
+                noteFault(LastStoreFault());
+                if (IsFatalStoreFault(out.fault)) break;
+                continue;
+            }
+            if (++pending < kMergeCommitEvery) continue;
+            if (!batch.Commit()) {
+                noteFault(LastStoreFault());
+                pending = 0;
+                break;
+            }
+            out.stored += pending;
+            pending = 0;
+            if (!batch.IsActive()) noteFault(LastStoreFault());
         }
-        if (store.SaveContact(rel)) ++stored;
+        // What the loop saved since the last commit is stored only if this commit lands.
+        if (batch.IsActive()) {
+            if (batch.Finish())
+                out.stored += pending;
+            else
+                noteFault(LastStoreFault());
+        }
+        if (!out.Complete() && out.fault == StoreFault::kNone) out.fault = StoreFault::kOther;
     }
-    return stored;
+    // Groups added in a batch that was lost are not in the store: read back what is.
+    if (!out.Complete() && groupsAdded) store.LoadGroups(state.GroupNames);
+    std::lock_guard lock(g_lastMergeMutex);
+    g_lastMerge = out;
+    return out;
+}
+
+int MergeContacts(const std::vector<CRelData>& contacts) {
+    return MergeContactsChecked(contacts).stored;
+}
+
+CMergeOutcome LastMergeOutcome() {
+    std::lock_guard lock(g_lastMergeMutex);
+    return g_lastMerge;
+}
+
+const char* StoreFaultText(StoreFault fault) {
+    switch (fault) {
+        case StoreFault::kDiskFull:
+            return msg::kFaultDiskFull;
+        case StoreFault::kReadOnly:
+            return msg::kFaultReadOnly;
+        case StoreFault::kBusy:
+            return msg::kFaultBusy;
+        case StoreFault::kDamaged:
+            return msg::kFaultDamaged;
+        case StoreFault::kIoError:
+            return msg::kFaultIoError;
+        case StoreFault::kNone:
+        case StoreFault::kOther:
+            break;
+    }
+    return msg::kFaultOther;
+}
+
+std::string MergeShortfallMessage(const CMergeOutcome& outcome) {
+    if (outcome.Complete()) return {};
+    char buf[512];
+    std::snprintf(buf, sizeof buf, msg::kStoredPartly, outcome.stored, outcome.total,
+                  StoreFaultText(outcome.fault));
+    return buf;
+}
+
+bool StoreWouldShrink(int local, int server) {
+    return static_cast<std::int64_t>(local) * 2 < server && server - local >= 20;
+}
+
+CStorePlan PrepareStore(CKavoTcpClient& client) {
+    CStorePlan plan;
+    std::vector<CRelData> contacts;
+    if (!LoadForUpload(contacts, plan.message)) {
+        plan.readiness =
+            LocalStoreDamaged() ? StoreReadiness::kDamaged : StoreReadiness::kUnreadable;
+        return plan;
+    }
+    plan.local = static_cast<int>(contacts.size());
+    std::uint32_t count = 0;
+    if (!client.ContactCount(count)) {
+        plan.readiness = StoreReadiness::kServerFailed;
+        plan.message = ResultMessage(client.LastError());
+        return plan;
+    }
+    plan.server = static_cast<int>(std::min<std::uint32_t>(count, INT32_MAX));
+    // An empty address book goes up without a request and so replaces nothing.
+    if (plan.local > 0 && StoreWouldShrink(plan.local, plan.server)) {
+        plan.readiness = StoreReadiness::kShrinks;
+        plan.message = FormatCounts(msg::kAskReplaceServerBook, plan.local, plan.server);
+    }
+    return plan;
 }
 
 }  // namespace kavo

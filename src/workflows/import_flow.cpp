@@ -26,7 +26,16 @@ CImportOutcome RunImport(ImportSource source, Read read) {
         outcome.cancelled = true;
         return outcome;
     }
-    if (outcome.ok && !contacts.empty()) outcome.merged = MergeContacts(contacts);
+    if (outcome.ok && !contacts.empty()) {
+        const CMergeOutcome merge = MergeContactsChecked(contacts);
+        outcome.merged = merge.stored;
+        // An import that read more than it could store is no completed import.
+        if (!merge.Complete()) {
+            outcome.ok = false;
+            outcome.message = MergeShortfallMessage(merge);
+            return outcome;
+        }
+    }
     outcome.message = ImportResultMessage(source, outcome.ok);
     return outcome;
 }
@@ -83,13 +92,14 @@ CImportOutcome ImportCsv(const FileChooser& choose, const CsvPreview& preview,
     }
     if (!plan.Build(contacts, &outcome.error)) return fail(outcome.error);
     outcome.read = static_cast<int>(contacts.size());
-    if (!options.dryRun) outcome.merged = MergeContacts(contacts);
-    if (!options.dryRun && outcome.merged < outcome.read) {
-        char text[160];
-        std::snprintf(text, sizeof text, kMsgCsvNotAllStored, outcome.merged,
-                      outcome.read - outcome.merged);
-        outcome.message = text;
-        return outcome;
+    if (!options.dryRun) {
+        const CMergeOutcome merge = MergeContactsChecked(contacts);
+        outcome.merged = merge.stored;
+        // An import that read more than it could store is no completed import.
+        if (!merge.Complete()) {
+            outcome.message = MergeShortfallMessage(merge);
+            return outcome;
+        }
     }
     outcome.ok = true;
     outcome.message =

@@ -14,7 +14,7 @@ namespace kavo {
 struct CImportOutcome {
     bool ok = false;
     bool cancelled = false;  // no file chosen: nothing else happens, no message
-    int merged = 0;          // records stored by the merge
+    int merged = 0;          // records stored by the merge; short of all read: ok is false
     int read = 0;            // records read from the file
     ImportError error = ImportError::kNone;
     std::string message;  // UTF-8, for the message box; empty when cancelled

@@ -4,6 +4,7 @@
 #include "net/result_codes.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
+#include "store/login_lock.h"
 #include "workflows/messages.h"
 #include "workflows/session.h"
 
@@ -31,7 +32,13 @@ LoginCheck CheckLoginForm(CLoginForm& form) {
     if (form.user.empty()) return LoginCheck::kEmptyName;
     form.password = StripBlanks(form.password);
     if (form.password.empty()) return LoginCheck::kEmptyPassword;
-    if (CDataAccess().IsUserLoggedIn(form.user)) return LoginCheck::kLoggedInElsewhere;
+    CDataAccess store;
+    if (store.IsUserLoggedIn(form.user)) {
+        if (IsLoginLockHeld(form.user)) return LoginCheck::kLoggedInElsewhere;
+        // Nobody holds the user's lock: the copy that wrote the state died without writing
+        // it back.
+        store.SetLoginState(form.user, 0);
+    }
     return LoginCheck::kOk;
 }
 
@@ -52,6 +59,7 @@ const char* LoginCheckMessage(LoginCheck check) {
 void ReleaseCurrentUser() {
     std::string_view name = AppState().CurrentUserName();
     if (!name.empty()) CDataAccess().SetLoginState(name, 0);
+    ReleaseLoginLock();
 }
 
 bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
@@ -80,6 +88,8 @@ void ApplyLoginSuccess(const CLoginForm& form, bool registration) {
     CAppState& state = AppState();
     state.SetCurrentUser(form.user, form.password);
     state.LoginMode = 2;
+    // The lock first: a copy that dies from here on leaves a state nobody holds.
+    HoldLoginLock(form.user);
     CDataAccess().SaveUser(form.user, form.password, {}, 2);
     CDataAccess().LoadGroups(state.GroupNames);
 }

@@ -22,6 +22,28 @@ inline constexpr const char* kStoreDone = "储存通讯录完成!";
 inline constexpr const char* kRestoreDone = "还原通讯录完成!";
 inline constexpr const char* kAskDownloadContacts = "是否下载联系人信息?";
 inline constexpr const char* kAskUploadChanged = "联系人信息已改变，是否上传？";
+// Our own: a merge, import or restore that did not store everything it read.
+inline constexpr const char* kStoredPartly = "只保存了%d个联系人(共%d个)，原因：%s";
+inline constexpr const char* kFaultDiskFull = "磁盘空间已满";
+inline constexpr const char* kFaultReadOnly = "本地数据库是只读的，无法写入";
+inline constexpr const char* kFaultBusy = "本地数据库正被其它程序占用";
+inline constexpr const char* kFaultDamaged = "本地数据库已损坏";
+inline constexpr const char* kFaultIoError = "读写本地数据库时磁盘出错";
+inline constexpr const char* kFaultOther = "写入本地数据库失败";
+// Our own: the local database failed its integrity check.
+inline constexpr const char* kDatabaseDamaged = "本地数据库已损坏(%s)";
+inline constexpr const char* kStoreRefusedDamaged =
+    "本地数据库已损坏，为免损坏的通讯录覆盖服务器上的通讯录，本次不上传!";
+inline constexpr const char* kStoreRefusedUnreadable =
+    "无法完整读取本地通讯录(%s)，为免覆盖服务器上的通讯录，本次不上传!";
+// Follows kDatabaseDamaged on a line of its own.
+inline constexpr const char* kAskRestoreDamaged =
+    "是否将它另存为备份，并在登录后从服务器还原通讯录?";
+inline constexpr const char* kDamagedSetAside = "损坏的数据库已另存为：%s";
+inline constexpr const char* kDamagedNotMoved = "无法另存损坏的数据库，请检查程序目录后再试!";
+// Our own: a store that would shrink the server's address book sharply asks first.
+inline constexpr const char* kAskReplaceServerBook =
+    "是否用本地的%d个联系人替换服务器上的%d个联系人?";
 
 // The main window.
 inline constexpr const char* kSearchPlaceholder = "---请输入搜索内容---";

@@ -7,6 +7,7 @@
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "store/private_file.h"
+#include "store/login_lock.h"
 #include "store/program_dir.h"
 #include "workflows/messages.h"
 
@@ -55,6 +56,7 @@ void EndSession() {
     CAppState& state = AppState();
     if (state.LoginMode == 0) return;
     CDataAccess().SaveUser(state.CurrentUserName(), FieldText(state.CurrentUser.UserPwd), {}, 0);
+    ReleaseLoginLock();
 }
 
 std::string StatusLineText() {

@@ -5,8 +5,11 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include "command_dialogs_support.h"
 #include "store/data_access.h"
@@ -130,6 +133,48 @@ TEST_F(WaittingDlgTest, CancelEndsTheWindowWithoutAMessage) {
     EXPECT_EQ(store.exec(), kIdCancel);
     EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
     EXPECT_FALSE(store.Worker().IsRunning());
+}
+
+TEST_F(WaittingDlgTest, ACancelAfterTheLastBatchReportsTheFinishedStore) {
+    LogInFresh();
+    std::vector<CRelData> few;
+    for (int i = 0; i < 10; ++i) few.push_back(test::ChineseContact(i));
+    ASSERT_EQ(MergeContacts(few), 10);
+    CZPWaittingDlg store(CZPWaittingDlg::kStore, client());
+    // The cancel comes once the worker is done, before its outcome reached the window.
+    QTimer::singleShot(0, &store, [&] {
+        for (int i = 0; i < 10000 && store.Worker().IsRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        store.OnSkinButton(CZPWaittingDlg::kCodeCancel);
+    });
+    EXPECT_EQ(store.exec(), kIdOk);
+    EXPECT_EQ(LastText(), msg::kStoreDone);
+    std::uint32_t count = 0;
+    ASSERT_TRUE(client().ContactCount(count));
+    EXPECT_EQ(count, 10u);
+}
+
+TEST_F(WaittingDlgTest, AWaitThatRunsOutStopsEvenARequestThatAskedToFinish) {
+    LogInFresh();
+    ASSERT_EQ(::kill(server().pid(), SIGSTOP), 0);
+    QObject window;
+    CZPWorkerRunner runner;
+    std::atomic<bool> blocked{false};
+    runner.Start(&window,
+                 [&](const std::atomic<bool>&) {
+                     std::uint32_t count = 0;
+                     client().HoldAborts(true);
+                     blocked = true;
+                     const bool ok = client().ContactCount(count);
+                     client().HoldAborts(false);
+                     return ok;
+                 },
+                 {});
+    while (!blocked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runner.Cancel(&client(), 300));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ::kill(server().pid(), SIGCONT);
 }
 
 TEST_F(WaittingDlgTest, CancelStopsARestoreBlockedOnASilentServer) {

@@ -6,6 +6,7 @@
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
+#include "store/login_lock.h"
 #include "store/program_dir.h"
 #include "workflows/login_flow.h"
 
@@ -21,6 +22,7 @@ void SessionTest::SetUp() {
 }
 
 void SessionTest::TearDown() {
+    ReleaseLoginLock();
     client_.reset();
     if (server_) server_->Stop();
     CloseConnection();
