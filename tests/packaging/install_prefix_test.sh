@@ -103,8 +103,10 @@ grep -q "$db" "$work/err" || { cat "$work/err"; fail "the tightening was not rep
 ctl -u alice -p secret12 contacts >"$work/out" 2>"$work/err" || fail "contacts"
 ! grep -q "$db" "$work/err" || fail "the tightening was reported twice"
 
-# The logged-in guard in the user's folder: a login left behind is kept while another copy
-# runs (here one waiting for its password) and cleared when this copy is the only one.
+# The logged-in guard in the user's folder. Another copy runs (here one waiting for its
+# password), so start-up leaves LoginState alone; the login's lock file beside the user's
+# database decides: held by a live process, the login is refused; its holder gone, the
+# state is stale and cleared.
 run_user sqlite3 "$db" "update KAVO_USER set LoginState=2 where UserName='alice'"
 mkfifo "$work/password"
 chmod 666 "$work/password"
@@ -116,11 +118,20 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 pgrep -u "$(run_user id -u)" -x kavoctl >/dev/null || fail "the waiting copy did not start"
-if ctl -u alice -p secret12 contacts >"$work/out" 2>&1; then fail "logged in beside another copy that holds the login"; fi
+lock="$db-$(printf alice | od -An -tx1 | tr -d ' \n').lock"
+run_user flock "$lock" sleep 60 &
+holder=$!
+for _ in $(seq 100); do
+  run_user flock -n "$lock" true 2>/dev/null || break
+  sleep 0.1
+done
+if ctl -u alice -p secret12 contacts >"$work/out" 2>&1; then fail "logged in beside a live copy that holds the login"; fi
 grep -q "当前用户名已在系统其它进程中被登录使用" "$work/out" || { cat "$work/out"; fail "the guard's message"; }
+kill "$holder"; wait "$holder" 2>/dev/null || true
+pkill -u "$(run_user id -u)" -x sleep 2>/dev/null || true
+ctl -u alice -p secret12 contacts >"$work/out" 2>&1 || { cat "$work/out"; fail "a login whose copy is gone was not cleared"; }
 exec 4>&-
 wait "$waiting" || true
-ctl -u alice -p secret12 contacts >"$work/out" 2>&1 || { cat "$work/out"; fail "the only copy did not clear the stale login"; }
 
 # --dir overrides every folder.
 run_user mkdir "$home/portable"
