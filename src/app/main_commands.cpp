@@ -1,12 +1,13 @@
 #include "app/main_commands.h"
 
+#include <QApplication>
 #include <QDesktopServices>
-#include <QFileDialog>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
 #include "app/zp_menu.h"
 #include "dialogs/about_dlg.h"
+#include "dialogs/file_dialog.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/history_dlg.h"
 #include "dialogs/login_dlg.h"
@@ -42,7 +43,7 @@ CZPMainCommands::CZPMainCommands(CZPMainDlg* main, kavo::CKavoTcpClient& client)
         connect(m_menus[i], &CZPMenu::commandChosen, this, &CZPMainCommands::OnCommand);
     }
     m_tray = new CTrayIcon(main);
-    connect(m_tray, &CTrayIcon::commandChosen, this, &CZPMainCommands::OnCommand);
+    connect(m_tray, &CTrayIcon::commandChosen, this, &CZPMainCommands::OnTrayCommand);
     connect(m_tray, &CTrayIcon::showRequested, this, [this] { ShowMainWindow(false); });
 }
 
@@ -71,7 +72,15 @@ bool CZPMainCommands::OnCode(int code) {
     switch (code) {
         case CZPMainDlg::kCodeClose:
         case CZPMainDlg::kCodeMinimise:
-            HideToTray();
+            if (CTrayIcon::Available()) {
+                HideToTray();
+            } else if (code == CZPMainDlg::kCodeMinimise) {
+                // Nothing could bring a hidden window back: the task bar keeps it.
+                if (m_main) m_main->showMinimized();
+            } else {
+                // Nowhere to hide to: the close box is the way out, after its question.
+                Exit();
+            }
             return true;
         case CZPMenu::kStoreRestore:
             if (m_main) m_main->OfferToSavePendingEdits();
@@ -178,6 +187,15 @@ void CZPMainCommands::OnCommand(int id) {
     emit commandDone(id);
 }
 
+void CZPMainCommands::OnTrayCommand(int id) {
+    // The notification area stays reachable while a modal window (a store or restore in
+    // progress, a login) has the user's input; its commands wait until that window is gone,
+    // or a second transfer would start beside the first on the one connection.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != m_main && id != menu_id::kNotifyMainWindow) return;
+    OnCommand(id);
+}
+
 bool CZPMainCommands::ReconnectOrSay() {
     if (kavo::Reconnect(m_client)) return true;
     ZPMessageBox(m_main, Msg(kavo::msg::kNoNetwork), kMsgIconError, kMsgOk);
@@ -219,9 +237,7 @@ namespace {
 kavo::FileChooser MakeChooser(const std::function<QString(const QString&)>& custom, QWidget* owner,
                               const QString& filter) {
     return [custom, owner, filter]() -> std::string {
-        const QString file =
-            custom ? custom(filter)
-                   : QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+        const QString file = custom ? custom(filter) : ChooseFileToOpen(owner, filter);
         return file.toStdString();
     };
 }
@@ -326,9 +342,11 @@ void CZPMainCommands::HideToTray() {
         Store();
     m_tray->Remove();
     if (m_tray->Add(Msg(kavo::msg::kTrayRunning), true)) {
+        // The program goes on in the notification area: the run of the main window outlives
+        // hiding it, and its timer keeps polling.
         m_main->hide();
     } else {
-        // Without a notification area nothing could bring a hidden window back.
+        // The notification area went away meanwhile: nothing could bring a hidden window back.
         m_main->showMinimized();
     }
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QBasicTimer>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -228,6 +229,18 @@ void CZPMainDlg::BuildWidgets() {
 
 // ---------------------------------------------------------------------------------------------
 // Opening and views
+
+int CZPMainDlg::Run() {
+    QEventLoop loop;
+    QPointer<CZPMainDlg> alive(this);
+    connect(this, &QDialog::finished, &loop, [&loop](int result) { loop.exit(result); });
+    setResult(0);
+    m_running = true;
+    show();
+    const int result = loop.exec();
+    if (alive) m_running = false;
+    return result;
+}
 
 void CZPMainDlg::Open() {
     if (m_opened) return;

@@ -66,6 +66,14 @@ public:
 
     // ---- operations that the commands, the tray menu and the importers call ----
 
+    // Shows the window and runs until done() ends it (the exit command, or the close box
+    // where there is no notification area). Hiding it to the notification area does not end
+    // the run, unlike QDialog::exec(), and the window is not modal, so the notification
+    // area's icon and menu still reach it. Returns the result given to done().
+    int Run();
+    // Whether Run() is running for this window.
+    bool IsRunning() const { return m_running; }
+
     // The steps after a login: size and centre, placeholder, contacts view, timers, focus.
     // Runs once; showing the window runs it when nobody did before.
     void Open();
@@ -171,6 +179,7 @@ private:
     std::function<bool(int)> m_commandHandler;
     std::function<void(QWidget*, const kavo::CRelData&)> m_print;
     bool m_opened = false;
+    bool m_running = false;
     bool m_showingRow = false;  // list selection changes made by the window itself
     QString m_layoutState = QStringLiteral("Init");
 

@@ -73,7 +73,7 @@ void CZpSkinLibApp::RunMainWindow() {
         auto* commands = new CZPMainCommands(&main);
         commands->Install();
 #endif
-        main.exec();
+        main.Run();
     }
     kavo::CloseConnection();
 }

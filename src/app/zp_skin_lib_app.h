@@ -8,8 +8,8 @@
 class QApplication;
 
 // The application object: brings the program up, runs the login window and then the main
-// window, each modally, and takes it down again. There is no event loop outside those two
-// windows; Run returns when the main window (or a cancelled login) has closed.
+// window, and takes it down again. There is no event loop outside those two windows; Run
+// returns when the main window has ended (the exit command) or the login was cancelled.
 class CZpSkinLibApp {
 public:
     explicit CZpSkinLibApp(QApplication& app);
@@ -40,7 +40,8 @@ protected:
     virtual void StartStore();
     // Shows the login window modally; returns its result (kIdOk after a login, kIdCancel).
     virtual int RunLoginWindow();
-    // Shows the main window modally; the database connection is closed when it returns.
+    // Runs the main window until the exit command ends it (hiding it to the notification area
+    // does not); the database connection is closed when it returns.
     virtual void RunMainWindow();
     // Closes the connection and writes LoginState 0 for the user who was logged in.
     virtual void TearDown();

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
@@ -21,6 +23,7 @@
 #include "dialogs/waitting_dlg.h"
 #include "session_fixture.h"
 #include "skin/skin_button.h"
+#include "skin/skin_dialog.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "workflows/address_book_sync.h"
@@ -138,13 +141,70 @@ TEST_F(MainCommandsTest, HidingAsksToUploadOnlyWhenOnlineAndChanged) {
     EXPECT_EQ(onServer, 1u);
 }
 
-TEST_F(MainCommandsTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) {
+TEST_F(MainCommandsTest, WithoutANotificationAreaMinimiseMinimisesAndCloseAsksToQuit) {
     CTrayIcon::SetAvailableForTests(false);
-    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    main->OnSkinButton(CZPMainDlg::kCodeMinimise);
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(main->isMinimized());
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
     commands->OnCommand(menu_id::kNotifyMainWindow);
     EXPECT_FALSE(main->isMinimized());
+
+    // The close box is the way out, after the exit question; No keeps the window.
+    CZPMessageScript::QueueAnswers({kIdNo});
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_TRUE(Asked(msg::kAskQuit));
+    EXPECT_TRUE(main->isVisible());
+    CZPMessageScript::QueueAnswers({kIdYes});
+    EXPECT_FALSE(main->close());
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(main->result(), kIdCancel);
+}
+
+// The run of the main window, as the program runs it: hiding to the notification area and
+// bringing the window back leave it running; only the exit command ends it.
+TEST_F(MainCommandsTest, TheRunOutlivesHidingAndEndsWithTheExitCommand) {
+    main->hide();
+    QStringList steps;
+    QTimer::singleShot(0, main.get(), [&] {
+        steps << QStringLiteral("running");
+        main->OnSkinButton(CZPMainDlg::kCodeClose);
+        steps << (main->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
+        QTimer::singleShot(50, main.get(), [&] {
+            steps << (main->IsRunning() ? QStringLiteral("still running")
+                                        : QStringLiteral("ended"));
+            emit commands->Tray()->Icon()->activated(QSystemTrayIcon::Trigger);
+            steps << (main->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
+            CZPMessageScript::QueueAnswers({kIdYes});
+            commands->Tray()->Menu()->Action(menu_id::kNotifyQuit)->trigger();
+        });
+    });
+    EXPECT_EQ(main->Run(), kIdCancel);
+    EXPECT_FALSE(main->IsRunning());
+    EXPECT_EQ(steps, (QStringList{"running", "hidden", "still running", "shown"}));
+    EXPECT_TRUE(Asked(msg::kAskQuit));
+    EXPECT_FALSE(commands->Tray()->IsAdded());
+}
+
+TEST_F(MainCommandsTest, TrayCommandsWaitWhileAModalWindowRuns) {
+    // A progress window of a store or a restore has the user's input.
+    CZPSkinDialog progress(main.get());
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &progress);
+    bool opened = false;
+    commands->SetDialogRunner([&](QDialog&) { return opened = true, int(kIdCancel); });
+    main->hide();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyRestore)->trigger();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyAbout)->trigger();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+    // The main window may still be brought back.
+    commands->Tray()->Menu()->Action(menu_id::kNotifyMainWindow)->trigger();
+    EXPECT_TRUE(main->isVisible());
+    progress.hide();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyAbout)->trigger();
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(MainCommandsTest, TheDesktopsCloseHidesLikeTheCloseBox) {
