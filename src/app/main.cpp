@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/screenshots.h"
@@ -11,6 +14,13 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     CSkinTheme::Apply(app);
+
+    // Qt's own windows (the file and print dialogs, the buttons of its message boxes) in the
+    // language of the system; a missing translation leaves them in English.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
 
     // Without a screen nobody can answer a message box: report it and answer as if closed.
     const QString platform = QGuiApplication::platformName();
