@@ -210,6 +210,9 @@ void CZPMainCommands::Store() {
     Run(progress);
     // Whatever the outcome: the question on hiding waits for the next change.
     kavo::AppState().ContactsChanged = false;
+    // The server's count changed (or not): the status line says what it holds now.
+    kavo::RefreshServerStats(m_client);
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::Restore() {
@@ -226,7 +229,9 @@ void CZPMainCommands::Restore() {
 
 void CZPMainCommands::ImportDone(bool ok, bool cancelled, const std::string& message) {
     if (cancelled) return;
-    if (ok && m_main) m_main->Refresh(true);
+    // The same merge as after a restore: the contacts view, the selected name found again,
+    // the status line renewed.
+    if (ok && m_main) m_main->ShowMergedContacts();
     if (!message.empty())
         ZPMessageBox(m_main, QString::fromStdString(message), ok ? kMsgIconSuccess : kMsgIconError,
                      kMsgOk);
@@ -268,7 +273,7 @@ void CZPMainCommands::LoginAgain() {
         Run(login);
     }
     if (!m_main) return;
-    if (kavo::AppState().LoginMode.load() != 0) m_main->ShowView(CZPMainDlg::kViewContacts);
+    if (kavo::AppState().LoginMode.load() != 0) m_main->ResetViews();
     m_main->RenewNoticeText();
     kavo::RefreshServerStats(m_client);
     m_main->RepaintStatusLine();
@@ -289,6 +294,8 @@ void CZPMainCommands::Statistics() {
     if (m_main) m_main->ResetNoticePollBase();
     CZPStatisticsDlg dlg(m_client, m_main);
     Run(dlg);
+    // The window fetched the statistics afresh; the status line follows.
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::History() {
@@ -296,6 +303,8 @@ void CZPMainCommands::History() {
     if (m_main) m_main->ResetNoticePollBase();
     CZPHistoryDlg dlg(m_client, m_main);
     Run(dlg);
+    // The last edit time of the status line is the newest history entry.
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::PersonalInfo() {

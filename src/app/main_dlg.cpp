@@ -666,10 +666,19 @@ bool CZPMainDlg::Search(const QString& text, bool gather, bool exact) {
 
 void CZPMainDlg::MergeContacts() {
     kavo::MergeContacts(AppState().ContactList);
+    ShowMergedContacts();
+}
+
+void CZPMainDlg::ShowMergedContacts() {
     const QString remembered = SelectionMarkName();
     ShowView(kViewContacts);
     if (!remembered.isEmpty()) Search(remembered, false, true);
     AfterServerChange();
+}
+
+void CZPMainDlg::ResetViews() {
+    m_state = kavo::CMainViewState();
+    ShowView(kViewContacts);
 }
 
 void CZPMainDlg::Refresh(bool withLabels) {

@@ -91,6 +91,14 @@ public:
     bool Search(const QString& text, bool gather = true, bool exact = false);
     // Stores the records of ContactList (restore or import) and shows them.
     void MergeContacts();
+    // The window's part of a merge whose records are stored already (an import): the
+    // contacts view reloaded, the previously selected name found again, the status line
+    // renewed from the server's statistics.
+    void ShowMergedContacts();
+    // Forgets the current view and the selected row of every view (a login again), then
+    // shows the contacts view of the now current user.
+    void ResetViews();
+
     // After the group manager changed groups or contacts.
     void Refresh(bool withLabels);
     void RepaintStatusLine();

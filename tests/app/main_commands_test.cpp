@@ -15,6 +15,7 @@
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
 #include "app/zp_menu.h"
+#include "codecs/gbk_text.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/login_dlg.h"
@@ -308,6 +309,69 @@ TEST_F(MainCommandsTest, RestoreMergesIntoTheMainWindowAndLoginAgainKeepsTheUser
     EXPECT_EQ(AppState().LoginMode.load(), 2);
     EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
     EXPECT_EQ(main->Rows().size(), 30u);
+}
+
+// An import runs the same merge as a restore, and the status line follows the store.
+TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheStore) {
+    const std::string csv = programDir() + "/friends.csv";
+    {
+        std::FILE* f = std::fopen(csv.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string text =
+            Utf8ToGbk("姓名,移动电话(公)\r\n甲一,13500000001\r\n乙二,13500000002\r\n");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    MergeContacts({[] {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "丙三");
+        SetField(rel.MobilePhone1, "13900000003");
+        return rel;
+    }()});
+    main->ShowView(CZPMainDlg::kViewContacts);
+    main->SelectRowByUser(0);
+    main->ShowView(CZPMainDlg::kViewSms);
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量0")), -1);
+
+    commands->SetFileChooser([&](const QString&) { return QString::fromStdString(csv); });
+    commands->OnCommand(menu_id::kImportCsv);
+    EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
+    EXPECT_EQ(main->Rows().size(), 3u);
+    // The name selected before the import is selected again.
+    ASSERT_GE(main->SelectedRow(), 0);
+    EXPECT_EQ(main->Rows()[std::size_t(main->SelectedRow())].name, "丙三");
+
+    CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
+    commands->OnCommand(menu_id::kUpload);
+    EXPECT_TRUE(Asked(msg::kStoreDone));
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量3")), -1)
+        << main->StatusText().toStdString();
+}
+
+TEST_F(MainCommandsTest, LoggingInAgainForgetsEveryViewsSelectedRow) {
+    MergeContacts({[] {
+                       CRelData rel;
+                       SetFieldUtf8(rel.RelName, "丁四");
+                       SetField(rel.MobilePhone1, "13900000004");
+                       return rel;
+                   }(),
+                   [] {
+                       CRelData rel;
+                       SetFieldUtf8(rel.RelName, "戊五");
+                       SetField(rel.MobilePhone1, "13900000005");
+                       return rel;
+                   }()});
+    main->ShowView(CZPMainDlg::kViewContacts);
+    main->SelectRowByUser(1);
+    ASSERT_EQ(main->SelectedRow(), 1);
+    main->ShowView(CZPMainDlg::kViewAccounts);
+
+    commands->SetDialogRunner([](QDialog&) { return int(kIdCancel); });
+    commands->OnCommand(menu_id::kNotifyLogin);
+    EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
+    EXPECT_EQ(main->SelectedRow(), 0);  // the first row, as when the window opened
+    EXPECT_EQ(main->ViewState().SlotOf(CZPMainDlg::kViewAccounts).row, -1);
+    EXPECT_EQ(main->ViewState().SlotOf(CZPMainDlg::kViewSms).row, -1);
 }
 
 }  // namespace
