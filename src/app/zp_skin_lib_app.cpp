@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QThread>
 
 #include "app/app_settings.h"
 #include "app/main_dlg.h"
@@ -52,6 +53,21 @@ void CZpSkinLibApp::InstallMenuLook() { CSkinTheme::InstallMenuLook(m_app); }
 void CZpSkinLibApp::BuildMainWindowObject() {
     // A missing or unreadable file keeps the built-in server list.
     Client().LoadServerList(ConfigPath().toStdString());
+    Client().SetMessageHook(&CZpSkinLibApp::ShowConnectionMessage);
+}
+
+void CZpSkinLibApp::ShowConnectionMessage(const std::string& text) {
+    const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    auto show = [message] {
+        QWidget* owner = QApplication::activeModalWidget();
+        if (!owner) owner = QApplication::activeWindow();
+        ZPMessageBox(owner, message, kMsgIconError, kMsgOk);
+    };
+    if (QThread::currentThread() == qApp->thread()) {
+        show();
+    } else {
+        QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+    }
 }
 
 void CZpSkinLibApp::StartStore() {
@@ -79,6 +95,7 @@ void CZpSkinLibApp::RunMainWindow() {
 }
 
 void CZpSkinLibApp::TearDown() {
+    Client().SetMessageHook({});
     kavo::EndSession();
     Client().Close();
     kavo::CloseConnection();

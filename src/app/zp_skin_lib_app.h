@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "net/kavo_tcp_client.h"
 
@@ -28,6 +29,11 @@ public:
 
     // The server list file beside the program.
     static QString ConfigPath();
+
+    // The connection's message hook: shows text (UTF-8) in an error box over the window the
+    // user is in. Called from a worker, it hands the text to the interface thread and
+    // returns at once, so the worker never waits on the screen.
+    static void ShowConnectionMessage(const std::string& text);
 
 protected:
     // Files the preferences under the company "Norvane" and the program name.
