@@ -4,7 +4,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "app/main_dlg.h"
 // Defined by the build once the command layer is part of the application library.
 #ifdef KAVO_HAS_MAIN_COMMANDS

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <thread>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "app/main_dlg.h"
 #include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
