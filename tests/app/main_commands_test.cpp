@@ -348,6 +348,31 @@ TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheS
         << main->StatusText().toStdString();
 }
 
+TEST_F(MainCommandsTest, TheStatusLineFollowsTheStatisticsWindow) {
+    MergeContacts({[] {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "己六");
+        SetField(rel.MobilePhone1, "13900000006");
+        return rel;
+    }()});
+    commands->Store();
+    // The line still shows an older figure, as after a store by another copy.
+    AppState().ServerStats.Clear();
+    main->RepaintStatusLine();
+    ASSERT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量0")), -1);
+
+    commands->SetDialogRunner([](QDialog& dlg) {
+        if (auto* fetch = qobject_cast<CZPFetchDlg*>(&dlg)) {
+            dlg.show();
+            while (fetch->IsBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return int(kIdCancel);
+    });
+    commands->OnCommand(menu_id::kStatistics);
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量1")), -1)
+        << main->StatusText().toStdString();
+}
+
 TEST_F(MainCommandsTest, LoggingInAgainForgetsEveryViewsSelectedRow) {
     MergeContacts({[] {
                        CRelData rel;
