@@ -1,16 +1,35 @@
 #include "app/contact_printer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QString>
 
 #include "codecs/gbk_text.h"
+#include "dialogs/file_dialog.h"
 #include "dialogs/message_box.h"
 
 namespace {
+
+constexpr const char* kAskPrint = "是否打印当前联系人?";
+constexpr const char* kAskPdf = "没有找到默认打印机，是否将联系人保存为PDF文件?";
+constexpr const char* kPdfSaved = "联系人已保存为PDF文件!";
+constexpr const char* kPdfFailed = "保存PDF文件失败，请检查文件夹是否可写!";
+
+std::optional<bool>& HasPrinterOverride() {
+    static std::optional<bool> value;
+    return value;
+}
+
+std::function<QString(const QString&)>& PdfChooser() {
+    static std::function<QString(const QString&)> choose;
+    return choose;
+}
 
 using FieldOf = std::string_view (*)(const kavo::CRelData&);
 
@@ -106,15 +125,47 @@ bool CZPContactPrinter::Print(const kavo::CRelData& record, QPrinter& printer) {
     return painter.end();
 }
 
+bool CZPContactPrinter::SaveAsPdf(const kavo::CRelData& record, const QString& path) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    // QPrinter reports a file it could not open only through the painter.
+    return Print(record, printer) && QFileInfo(path).size() > 0;
+}
+
+void CZPContactPrinter::SetHasPrinterForTests(std::optional<bool> hasPrinter) {
+    HasPrinterOverride() = hasPrinter;
+}
+
+void CZPContactPrinter::SetPdfChooserForTests(
+    std::function<QString(const QString& suggested)> choose) {
+    PdfChooser() = std::move(choose);
+}
+
 bool CZPContactPrinter::PrintCurrentContact(QWidget* owner,
                                             const std::function<kavo::CRelData()>& gather) {
-    if (ZPMessageBox(owner, QStringLiteral("是否打印当前联系人?"), kMsgIconQuestion, kMsgYesNo) !=
-        kIdYes) {
+    if (ZPMessageBox(owner, QString::fromUtf8(kAskPrint), kMsgIconQuestion, kMsgYesNo) != kIdYes)
         return false;
-    }
     const QPrinterInfo defaultPrinter = QPrinterInfo::defaultPrinter();
-    if (defaultPrinter.isNull()) return false;
-    QPrinter printer(defaultPrinter, QPrinter::HighResolution);
+    const bool hasPrinter = HasPrinterOverride() ? *HasPrinterOverride() : !defaultPrinter.isNull();
     const kavo::CRelData record = gather ? gather() : kavo::CRelData();
-    return Print(record, printer);
+    if (hasPrinter && !defaultPrinter.isNull()) {
+        QPrinter printer(defaultPrinter, QPrinter::HighResolution);
+        return Print(record, printer);
+    }
+    // Many desktops have no printer set up: saying nothing would leave the user guessing.
+    if (ZPMessageBox(owner, QString::fromUtf8(kAskPdf), kMsgIconQuestion, kMsgYesNo) != kIdYes)
+        return false;
+    QString name = QString::fromStdString(kavo::GbkToUtf8(kavo::FieldText(record.RelName)));
+    name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
+    if (name.trimmed().isEmpty()) name = QStringLiteral("contact");
+    const QString suggested = QDir::home().filePath(name + QStringLiteral(".pdf"));
+    QString path = PdfChooser() ? PdfChooser()(suggested)
+                                : ChooseFileToSave(owner, QStringLiteral("PDF (*.pdf)"), suggested);
+    if (path.isEmpty()) return false;  // cancelled
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+    const bool saved = SaveAsPdf(record, path);
+    ZPMessageBox(owner, QString::fromUtf8(saved ? kPdfSaved : kPdfFailed),
+                 saved ? kMsgIconSuccess : kMsgIconError, kMsgOk);
+    return saved;
 }

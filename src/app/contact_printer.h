@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <functional>
+#include <optional>
 
 #include "store/records.h"
 
@@ -26,6 +28,16 @@ public:
 
     // The print command of the main window: asks "是否打印当前联系人?" over owner and, on
     // Yes, prints the contact that gather returns on the default printer without a dialog.
-    // Without a default printer nothing happens and nothing is said. True when printed.
+    // Without a default printer it offers to save the sheet as a PDF file instead, chosen in
+    // a file dialog, and says whether that worked. True when printed or saved.
     static bool PrintCurrentContact(QWidget* owner, const std::function<kavo::CRelData()>& gather);
+
+    // Saves the sheet of record as a PDF file at path. False when the file cannot be written.
+    static bool SaveAsPdf(const kavo::CRelData& record, const QString& path);
+
+    // ---- seams for tests ----
+    // Whether a default printer is there (nullopt: ask the system).
+    static void SetHasPrinterForTests(std::optional<bool> hasPrinter);
+    // Chooses the PDF file instead of the file dialog (empty: the dialog).
+    static void SetPdfChooserForTests(std::function<QString(const QString& suggested)> choose);
 };

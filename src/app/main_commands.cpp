@@ -1,7 +1,7 @@
 #include "app/main_commands.h"
 
+#include <QApplication>
 #include <QDesktopServices>
-#include <QFileDialog>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
@@ -9,6 +9,7 @@
 #include "codecs/gbk_text.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/csv_preview_dlg.h"
+#include "dialogs/file_dialog.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/history_dlg.h"
 #include "dialogs/login_dlg.h"
@@ -46,7 +47,7 @@ CZPMainCommands::CZPMainCommands(CZPMainDlg* main, kavo::CKavoTcpClient& client)
         connect(m_menus[i], &CZPMenu::commandChosen, this, &CZPMainCommands::OnCommand);
     }
     m_tray = new CTrayIcon(main);
-    connect(m_tray, &CTrayIcon::commandChosen, this, &CZPMainCommands::OnCommand);
+    connect(m_tray, &CTrayIcon::commandChosen, this, &CZPMainCommands::OnTrayCommand);
     connect(m_tray, &CTrayIcon::showRequested, this, [this] { ShowMainWindow(false); });
 }
 
@@ -75,7 +76,15 @@ bool CZPMainCommands::OnCode(int code) {
     switch (code) {
         case CZPMainDlg::kCodeClose:
         case CZPMainDlg::kCodeMinimise:
-            HideToTray();
+            if (CTrayIcon::Available()) {
+                HideToTray();
+            } else if (code == CZPMainDlg::kCodeMinimise) {
+                // Nothing could bring a hidden window back: the task bar keeps it.
+                if (m_main) m_main->showMinimized();
+            } else {
+                // Nowhere to hide to: the close box is the way out, after its question.
+                Exit();
+            }
             return true;
         case CZPMenu::kStoreRestore:
             if (m_main) m_main->OfferToSavePendingEdits();
@@ -188,6 +197,15 @@ void CZPMainCommands::OnCommand(int id) {
     emit commandDone(id);
 }
 
+void CZPMainCommands::OnTrayCommand(int id) {
+    // The notification area stays reachable while a modal window (a store or restore in
+    // progress, a login) has the user's input; its commands wait until that window is gone,
+    // or a second transfer would start beside the first on the one connection.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != m_main && id != menu_id::kNotifyMainWindow) return;
+    OnCommand(id);
+}
+
 bool CZPMainCommands::ReconnectOrSay() {
     if (kavo::Reconnect(m_client)) return true;
     ZPMessageBox(m_main, Msg(kavo::msg::kNoNetwork), kMsgIconError, kMsgOk);
@@ -213,6 +231,9 @@ void CZPMainCommands::Store() {
     Run(progress);
     // Whatever the outcome: the question on hiding waits for the next change.
     kavo::AppState().ContactsChanged = false;
+    // The server's count changed (or not): the status line says what it holds now.
+    kavo::RefreshServerStats(m_client);
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::Restore() {
@@ -229,8 +250,15 @@ void CZPMainCommands::Restore() {
 
 void CZPMainCommands::ImportDone(bool ok, bool cancelled, const std::string& message) {
     if (cancelled) return;
-    // Also after a failure: an import that fell short keeps what it stored, and shows it.
-    if (m_main) m_main->Refresh(true);
+    if (m_main) {
+        // The same merge as after a restore: the contacts view, the selected name found
+        // again, the status line renewed. An import that fell short keeps what it stored,
+        // and shows it too.
+        if (ok)
+            m_main->ShowMergedContacts();
+        else
+            m_main->Refresh(true);
+    }
     if (!message.empty())
         ZPMessageBox(m_main, QString::fromStdString(message), ok ? kMsgIconSuccess : kMsgIconError,
                      kMsgOk);
@@ -241,9 +269,7 @@ namespace {
 kavo::FileChooser MakeChooser(const std::function<QString(const QString&)>& custom, QWidget* owner,
                               const QString& filter) {
     return [custom, owner, filter]() -> std::string {
-        const QString file =
-            custom ? custom(filter)
-                   : QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+        const QString file = custom ? custom(filter) : ChooseFileToOpen(owner, filter);
         return file.toStdString();
     };
 }
@@ -269,8 +295,6 @@ void CZPMainCommands::ImportCsv() {
     };
     const kavo::CImportOutcome outcome = kavo::ImportCsv(
         MakeChooser(m_chooseFile, m_main, QString::fromUtf8(kavo::kCsvFileFilterQt)), preview);
-    // What was stored before a merge broke off is in the address book: show it too.
-    if (!outcome.ok && outcome.merged > 0 && m_main) m_main->Refresh(true);
     ImportDone(outcome.ok, outcome.cancelled, outcome.message);
 }
 
@@ -317,7 +341,7 @@ void CZPMainCommands::LoginAgain() {
         Run(login);
     }
     if (!m_main) return;
-    if (kavo::AppState().LoginMode.load() != 0) m_main->ShowView(CZPMainDlg::kViewContacts);
+    if (kavo::AppState().LoginMode.load() != 0) m_main->ResetViews();
     m_main->RenewNoticeText();
     kavo::RefreshServerStats(m_client);
     m_main->RepaintStatusLine();
@@ -338,6 +362,8 @@ void CZPMainCommands::Statistics() {
     if (m_main) m_main->ResetNoticePollBase();
     CZPStatisticsDlg dlg(m_client, m_main);
     Run(dlg);
+    // The window fetched the statistics afresh; the status line follows.
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::History() {
@@ -345,6 +371,8 @@ void CZPMainCommands::History() {
     if (m_main) m_main->ResetNoticePollBase();
     CZPHistoryDlg dlg(m_client, m_main);
     Run(dlg);
+    // The last edit time of the status line is the newest history entry.
+    if (m_main) m_main->RepaintStatusLine();
 }
 
 void CZPMainCommands::PersonalInfo() {
@@ -391,9 +419,11 @@ void CZPMainCommands::HideToTray() {
         Store();
     m_tray->Remove();
     if (m_tray->Add(Msg(kavo::msg::kTrayRunning), true)) {
+        // The program goes on in the notification area: the run of the main window outlives
+        // hiding it, and its timer keeps polling.
         m_main->hide();
     } else {
-        // Without a notification area nothing could bring a hidden window back.
+        // The notification area went away meanwhile: nothing could bring a hidden window back.
         m_main->showMinimized();
     }
 }

@@ -35,6 +35,8 @@ public:
     bool OnCode(int code);
     // A menu command, by identifier (toolbar and notification-area menus).
     void OnCommand(int id);
+    // A command of the notification-area menu: ignored while a modal window runs.
+    void OnTrayCommand(int id);
 
     void Store();
     void Restore();

@@ -66,6 +66,14 @@ public:
 
     // ---- operations that the commands, the tray menu and the importers call ----
 
+    // Shows the window and runs until done() ends it (the exit command, or the close box
+    // where there is no notification area). Hiding it to the notification area does not end
+    // the run, unlike QDialog::exec(), and the window is not modal, so the notification
+    // area's icon and menu still reach it. Returns the result given to done().
+    int Run();
+    // Whether Run() is running for this window.
+    bool IsRunning() const { return m_running; }
+
     // The steps after a login: size and centre, placeholder, contacts view, timers, focus.
     // Runs once; showing the window runs it when nobody did before.
     void Open();
@@ -83,6 +91,14 @@ public:
     bool Search(const QString& text, bool gather = true, bool exact = false);
     // Stores the records of ContactList (restore or import) and shows them.
     void MergeContacts();
+    // The window's part of a merge whose records are stored already (an import): the
+    // contacts view reloaded, the previously selected name found again, the status line
+    // renewed from the server's statistics.
+    void ShowMergedContacts();
+    // Forgets the current view and the selected row of every view (a login again), then
+    // shows the contacts view of the now current user.
+    void ResetViews();
+
     // After the group manager changed groups or contacts.
     void Refresh(bool withLabels);
     void RepaintStatusLine();
@@ -171,6 +187,7 @@ private:
     std::function<bool(int)> m_commandHandler;
     std::function<void(QWidget*, const kavo::CRelData&)> m_print;
     bool m_opened = false;
+    bool m_running = false;
     bool m_showingRow = false;  // list selection changes made by the window itself
     QString m_layoutState = QStringLiteral("Init");
 

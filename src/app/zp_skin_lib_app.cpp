@@ -3,8 +3,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <QThread>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "app/main_dlg.h"
 // Defined by the build once the command layer is part of the application library.
 #ifdef KAVO_HAS_MAIN_COMMANDS
@@ -53,6 +54,21 @@ void CZpSkinLibApp::InstallMenuLook() { CSkinTheme::InstallMenuLook(m_app); }
 void CZpSkinLibApp::BuildMainWindowObject() {
     // A missing or unreadable file keeps the built-in server list.
     Client().LoadServerList(ConfigPath().toStdString());
+    Client().SetMessageHook(&CZpSkinLibApp::ShowConnectionMessage);
+}
+
+void CZpSkinLibApp::ShowConnectionMessage(const std::string& text) {
+    const QString message = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    auto show = [message] {
+        QWidget* owner = QApplication::activeModalWidget();
+        if (!owner) owner = QApplication::activeWindow();
+        ZPMessageBox(owner, message, kMsgIconError, kMsgOk);
+    };
+    if (QThread::currentThread() == qApp->thread()) {
+        show();
+    } else {
+        QMetaObject::invokeMethod(qApp, show, Qt::QueuedConnection);
+    }
 }
 
 void CZpSkinLibApp::StartStore() {
@@ -96,12 +112,13 @@ void CZpSkinLibApp::RunMainWindow() {
         auto* commands = new CZPMainCommands(&main);
         commands->Install();
 #endif
-        main.exec();
+        main.Run();
     }
     kavo::CloseConnection();
 }
 
 void CZpSkinLibApp::TearDown() {
+    Client().SetMessageHook({});
     kavo::EndSession();
     Client().Close();
     kavo::CloseConnection();

@@ -2,14 +2,15 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "net/kavo_tcp_client.h"
 
 class QApplication;
 
 // The application object: brings the program up, runs the login window and then the main
-// window, each modally, and takes it down again. There is no event loop outside those two
-// windows; Run returns when the main window (or a cancelled login) has closed.
+// window, and takes it down again. There is no event loop outside those two windows; Run
+// returns when the main window has ended (the exit command) or the login was cancelled.
 class CZpSkinLibApp {
 public:
     explicit CZpSkinLibApp(QApplication& app);
@@ -29,6 +30,11 @@ public:
     // The server list file beside the program.
     static QString ConfigPath();
 
+    // The connection's message hook: shows text (UTF-8) in an error box over the window the
+    // user is in. Called from a worker, it hands the text to the interface thread and
+    // returns at once, so the worker never waits on the screen.
+    static void ShowConnectionMessage(const std::string& text);
+
 protected:
     // Files the preferences under the company "Norvane" and the program name.
     virtual void SetRegistryKey();
@@ -40,7 +46,8 @@ protected:
     virtual void StartStore();
     // Shows the login window modally; returns its result (kIdOk after a login, kIdCancel).
     virtual int RunLoginWindow();
-    // Shows the main window modally; the database connection is closed when it returns.
+    // Runs the main window until the exit command ends it (hiding it to the notification area
+    // does not); the database connection is closed when it returns.
     virtual void RunMainWindow();
     // Closes the connection and writes LoginState 0 for the user who was logged in.
     virtual void TearDown();

@@ -421,12 +421,19 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
         client_.SetPorts(opt_.loginPort ? opt_.loginPort : CKavoTcpClient::kLoginPort,
                          opt_.servicePort ? opt_.servicePort : CKavoTcpClient::kServicePort);
 
+    // A contact download that gets no reply says so at once, as the program's box does.
+    client_.SetMessageHook([err = err_](const std::string& text) {
+        std::fprintf(err, "%s\n", text.c_str());
+        std::fflush(err);
+    });
+
     if (command == "register") return Register(rest);
     if (!LogIn()) return kExitFailed;
     int rc = interrupted_ ? Fail(kMsgInterrupted) : Dispatch(command, rest);
     // As when the main window closes: the user is no longer logged in on this PC.
     EndSession();
     client_.Close();
+    client_.SetMessageHook({});
     return rc;
 }
 

@@ -1,11 +1,11 @@
 #include "dialogs/image_info_dlg.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QPainter>
 
+#include "dialogs/file_dialog.h"
 #include "skin/skin_button.h"
 
 namespace {
@@ -62,7 +62,7 @@ QString CZPImageInfoDlg::ImageFilter() {
 }
 
 void CZPImageInfoDlg::Browse() {
-    const QString file = QFileDialog::getOpenFileName(this, QString(), QString(), ImageFilter());
+    const QString file = ChooseFileToOpen(this, ImageFilter());
     if (!file.isEmpty()) ChoosePicture(file);
 }
 

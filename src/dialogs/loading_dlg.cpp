@@ -37,10 +37,14 @@ void CZPLoadingDlg::StartWorker() {
     m_started = true;
     const kavo::CLoginForm form = m_form;
     const bool registration = m_registration;
+    // The worker fills its own lists; OnSuccess hands them over on this thread, after the
+    // worker has been joined.
+    std::shared_ptr<kavo::CLoginDownloads> downloads = m_downloads;
     m_worker.Start(
         this,
-        [form, registration](const std::atomic<bool>& cancelled) {
-            return kavo::RunLoginWorker(kavo::ServerClient(), form, registration, cancelled);
+        [form, registration, downloads](const std::atomic<bool>& cancelled) {
+            return kavo::RunLoginWorker(kavo::ServerClient(), form, registration, cancelled,
+                                        *downloads);
         },
         [this](int code) { OnSkinButton(code); });
 }
@@ -68,7 +72,7 @@ void CZPLoadingDlg::OnSkinButton(int code) {
 void CZPLoadingDlg::OnSuccess() {
     m_handled = true;
     m_worker.Join();
-    kavo::ApplyLoginSuccess(m_form, m_registration);
+    kavo::ApplyLoginSuccess(m_form, m_registration, m_downloads.get());
     done(kIdOk);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "dialogs/modal_dialog.h"
 #include "dialogs/worker_runner.h"
 #include "workflows/login_flow.h"
@@ -50,6 +52,8 @@ private:
     bool m_registration = false;
     bool m_started = false;
     bool m_handled = false;
+    // Shared with the worker, which may outlive a cancelled window for a moment.
+    std::shared_ptr<kavo::CLoginDownloads> m_downloads = std::make_shared<kavo::CLoginDownloads>();
     CZPWorkerRunner m_worker;
     CZPSkinButton* m_cancelButton = nullptr;
 };

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <vector>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "codecs/gbk_text.h"
 #include "dialogs/loading_dlg.h"
 #include "dialogs/message_box.h"

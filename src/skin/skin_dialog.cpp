@@ -89,6 +89,11 @@ void CZPSkinDialog::CentreOverParent() {
     move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
+void CZPSkinDialog::showEvent(QShowEvent* event) {
+    if (windowRole().isEmpty()) setWindowRole(QString::fromLatin1(metaObject()->className()));
+    QDialog::showEvent(event);
+}
+
 void CZPSkinDialog::OnSkinButton(int code) {
     if (code == m_closeCode) {
         reject();

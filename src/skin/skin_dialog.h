@@ -55,6 +55,9 @@ public:
     void OnSkinButton(int code) override;
 
 protected:
+    // Names the window by its class in the window's role, so that a desktop session (and
+    // the desktop tests) can tell apart windows that all carry the same caption.
+    void showEvent(QShowEvent* event) override;
     // Whether a press on the body starts a drag now (a window filling the screen is not moved).
     virtual bool CanDrag() const;
     // Paints the body below the title bar; the default fills it with the window colour.

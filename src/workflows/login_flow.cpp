@@ -25,6 +25,17 @@ void BecomeCurrentUser(const CLoginForm& form, int mode) {
     CDataAccess().LoadGroups(state.GroupNames);
 }
 
+// The lists of the user who just logged in, in place of the previous user's.
+void TakeDownloads(CLoginDownloads& downloads) {
+    CAppState& state = AppState();
+    state.ClearLoginLists();
+    state.NoticeList = std::move(downloads.notices);
+    state.ServerStats = downloads.stats;
+    state.SmsList = std::move(downloads.sms);
+    state.AccountList = std::move(downloads.accounts);
+    state.HistoryEntries = std::move(downloads.history);
+}
+
 }  // namespace
 
 LoginCheck CheckLoginForm(CLoginForm& form) {
@@ -63,29 +74,37 @@ void ReleaseCurrentUser() {
 }
 
 bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
-                    const std::atomic<bool>& cancelled) {
+                    const std::atomic<bool>& cancelled, CLoginDownloads& into) {
+    into = CLoginDownloads{};
     client.Close();
     if (!ConnectLoginServer(client) || cancelled) return false;
     if (registration) return client.Register(form.user, form.password, form.email);
     if (!client.Login(form.user, form.password)) return false;
 
-    CAppState& state = AppState();
-    state.ClearLoginLists();
-    state.NoticeList = client.LoginNotices();
+    into.notices = client.LoginNotices();
     // Best effort: a failed download leaves its list as far as it got.
-    if (!cancelled) RefreshServerStats(client);
-    if (!cancelled) client.DownloadSms(state.SmsList);
-    if (!cancelled) client.DownloadAccounts(state.AccountList);
-    if (!cancelled) client.DownloadHistory(state.HistoryEntries);
+    if (!cancelled) client.ServerStatistics(into.stats);
+    if (!cancelled) client.DownloadSms(into.sms);
+    if (!cancelled) client.DownloadAccounts(into.accounts);
+    if (!cancelled) client.DownloadHistory(into.history);
     return true;
 }
 
-void ApplyLoginSuccess(const CLoginForm& form, bool registration) {
+bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
+                    const std::atomic<bool>& cancelled) {
+    CLoginDownloads downloads;
+    if (!RunLoginWorker(client, form, registration, cancelled, downloads)) return false;
+    if (!registration) TakeDownloads(downloads);
+    return true;
+}
+
+void ApplyLoginSuccess(const CLoginForm& form, bool registration, CLoginDownloads* downloads) {
     if (registration) {
         CDataAccess().SaveUser(form.user, form.password, form.email, 0);
         return;
     }
     CAppState& state = AppState();
+    if (downloads) TakeDownloads(*downloads);
     state.SetCurrentUser(form.user, form.password);
     state.LoginMode = 2;
     // The lock first: a copy that dies from here on leaves a state nobody holds.
@@ -106,6 +125,14 @@ CLoginFailure DescribeLoginFailure(int lastError, const CLoginForm& form, bool r
     return failure;
 }
 
-void ApplyOfflineLogin(const CLoginForm& form) { BecomeCurrentUser(form, 1); }
+void ApplyOfflineLogin(const CLoginForm& form) {
+    CAppState& state = AppState();
+    if (state.CurrentUserName() != form.user) {
+        CLoginDownloads nothing;
+        TakeDownloads(nothing);
+        state.ContactList.clear();
+    }
+    BecomeCurrentUser(form, 1);
+}
 
 }  // namespace kavo

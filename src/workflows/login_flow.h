@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "net/kavo_tcp_client.h"
 
@@ -33,17 +34,33 @@ const char* LoginCheckMessage(LoginCheck check);
 // Before a new login from a running session: the previous user is no longer logged in.
 void ReleaseCurrentUser();
 
+// What a login downloads: held by the worker until the user-interface thread takes it, so
+// that no list a window is showing is written from another thread, and a login that fails
+// or is cancelled leaves the lists of the current user as they were.
+struct CLoginDownloads {
+    std::vector<CMsgData> notices;
+    CStatisticsData stats{};
+    std::vector<CSmsData> sms;
+    std::vector<CAccountData> accounts;
+    std::vector<CHistoryData> history;
+};
+
 // The worker of the progress window. Register, or Login followed by the best-effort
-// downloads (statistics, SMS, accounts, history) into the process-wide state, each only
-// while not cancelled. Returns the outcome; the reason of a failure stays in the client's
-// last error code.
+// downloads (statistics, SMS, accounts, history) into `into`, each only while not
+// cancelled. Returns the outcome; the reason of a failure stays in the client's last error
+// code. ApplyLoginSuccess then takes `into` on the user-interface thread.
+bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
+                    const std::atomic<bool>& cancelled, CLoginDownloads& into);
+// The same for callers on one thread (kavoctl, tests): a successful login's downloads go
+// straight into the process-wide state.
 bool RunLoginWorker(CKavoTcpClient& client, const CLoginForm& form, bool registration,
                     const std::atomic<bool>& cancelled);
 
 // Success, on the user-interface thread: a registration saves the user with LoginState 0;
-// a login makes the user current and online, saves it with LoginState 2 and loads its
-// groups.
-void ApplyLoginSuccess(const CLoginForm& form, bool registration);
+// a login makes the user current and online, saves it with LoginState 2, loads its groups
+// and, when given, puts what the worker downloaded in place of the previous user's lists.
+void ApplyLoginSuccess(const CLoginForm& form, bool registration,
+                       CLoginDownloads* downloads = nullptr);
 
 // Failure: the message of the client's last error code, and whether an offline login is
 // offered (login mode, a known user, the stored password equal to the typed one). When it
@@ -55,7 +72,9 @@ struct CLoginFailure {
 CLoginFailure DescribeLoginFailure(int lastError, const CLoginForm& form, bool registration);
 
 // The accepted offline login: current user, offline mode, its groups. LoginState is not
-// written.
+// written. Logging in offline as another user than the current one clears what the server
+// sent for the previous user (SMS, game accounts with their passwords, history, statistics,
+// notices): nobody is shown another user's data.
 void ApplyOfflineLogin(const CLoginForm& form);
 
 }  // namespace kavo

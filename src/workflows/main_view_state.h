@@ -28,6 +28,7 @@ public:
     CViewSlot& Slot() { return slots_[Index(view_)]; }
     const CViewSlot& Slot() const { return slots_[Index(view_)]; }
     CViewSlot& SlotOf(int view) { return slots_[Index(view)]; }
+    const CViewSlot& SlotOf(int view) const { return slots_[Index(view)]; }
 
     // The group the contacts list shows: first visible group + selected tab.
     int SelectedGroup() const { return slots_[0].firstGroup + slots_[0].tab; }

@@ -42,6 +42,11 @@ protected:
         CZPMessageScript::SetHeadless(true);
     }
     void TearDown() override { CZPMessageScript::Reset(); }
+    // Forgets what was shown; unanswered boxes still close as if cancelled.
+    static void Rescript() {
+        CZPMessageScript::Reset();
+        CZPMessageScript::SetHeadless(true);
+    }
 
     QString PrintToPdf(const kavo::CRelData& record, QPrinter::PrinterMode mode) {
         const QString path = dir_.filePath(QStringLiteral("sheet.pdf"));
@@ -119,7 +124,7 @@ TEST_F(ContactPrinterTest, ThePictureIsPrintedWhenItLoadsAndLeftOutOtherwise) {
     EXPECT_TRUE(PdfText(path).contains(QStringLiteral("张三")));
 }
 
-TEST_F(ContactPrinterTest, TheCommandAsksFirstAndWithoutAPrinterDoesNothing) {
+TEST_F(ContactPrinterTest, TheCommandAsksFirstAndWithoutAPrinterOffersAPdfFile) {
     int gathered = 0;
     auto gather = [&gathered] {
         ++gathered;
@@ -133,12 +138,50 @@ TEST_F(ContactPrinterTest, TheCommandAsksFirstAndWithoutAPrinterDoesNothing) {
     EXPECT_EQ(CZPMessageScript::Shown()[0].buttons, kMsgYesNo);
     EXPECT_EQ(gathered, 0);
 
-    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
-    CZPMessageScript::SetNextAnswer(kIdYes);
+    CZPContactPrinter::SetHasPrinterForTests(false);
+    QStringList suggestions;
+    QString chosen;
+    CZPContactPrinter::SetPdfChooserForTests([&](const QString& suggested) {
+        suggestions << suggested;
+        return chosen;
+    });
+    const QString offer = QStringLiteral("没有找到默认打印机，是否将联系人保存为PDF文件?");
+
+    // No to the offer, and a cancelled file dialog: nothing is written or said afterwards.
+    Rescript();
+    CZPMessageScript::QueueAnswers({kIdYes, kIdNo});
     EXPECT_FALSE(CZPContactPrinter::PrintCurrentContact(nullptr, gather));
-    // Silently: the question was the only message.
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 2);
+    EXPECT_EQ(CZPMessageScript::Shown()[1].text, offer);
+    EXPECT_TRUE(suggestions.isEmpty());
+    Rescript();
+    CZPMessageScript::QueueAnswers({kIdYes, kIdYes});
+    EXPECT_FALSE(CZPContactPrinter::PrintCurrentContact(nullptr, gather));
     EXPECT_EQ(CZPMessageScript::Shown().size(), 2);
-    EXPECT_EQ(gathered, 0);
+    ASSERT_EQ(suggestions.size(), 1);
+    EXPECT_TRUE(suggestions[0].endsWith(QStringLiteral("/张三.pdf")))
+        << suggestions[0].toStdString();
+
+    // Yes and a file: the sheet is saved there (".pdf" added) and the user is told.
+    chosen = dir_.filePath(QStringLiteral("card"));
+    Rescript();
+    CZPMessageScript::QueueAnswers({kIdYes, kIdYes});
+    EXPECT_TRUE(CZPContactPrinter::PrintCurrentContact(nullptr, gather));
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 3);
+    EXPECT_EQ(CZPMessageScript::Shown()[2].icon, kMsgIconSuccess);
+    const QString pdf = chosen + QStringLiteral(".pdf");
+    EXPECT_TRUE(PdfText(pdf).contains(QStringLiteral("张三")));
+
+    // A folder that cannot be written: the failure is said, not hidden.
+    chosen = dir_.filePath(QStringLiteral("missing/folder/card.pdf"));
+    Rescript();
+    CZPMessageScript::QueueAnswers({kIdYes, kIdYes});
+    EXPECT_FALSE(CZPContactPrinter::PrintCurrentContact(nullptr, gather));
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 3);
+    EXPECT_EQ(CZPMessageScript::Shown()[2].icon, kMsgIconError);
+
+    CZPContactPrinter::SetHasPrinterForTests(std::nullopt);
+    CZPContactPrinter::SetPdfChooserForTests({});
 }
 
 }  // namespace

@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <fstream>
+#include <QTimer>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
 #include "app/zp_menu.h"
+#include "codecs/gbk_text.h"
 #include "dialogs/about_dlg.h"
 #include "dialogs/group_edit_dlg.h"
 #include "dialogs/login_dlg.h"
@@ -23,6 +26,7 @@
 #include "import/csv_import.h"
 #include "session_fixture.h"
 #include "skin/skin_button.h"
+#include "skin/skin_dialog.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
 #include "workflows/address_book_sync.h"
@@ -141,13 +145,70 @@ TEST_F(MainCommandsTest, HidingAsksToUploadOnlyWhenOnlineAndChanged) {
     EXPECT_EQ(onServer, 1u);
 }
 
-TEST_F(MainCommandsTest, WithoutANotificationAreaTheWindowIsMinimisedNotHidden) {
+TEST_F(MainCommandsTest, WithoutANotificationAreaMinimiseMinimisesAndCloseAsksToQuit) {
     CTrayIcon::SetAvailableForTests(false);
-    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    main->OnSkinButton(CZPMainDlg::kCodeMinimise);
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(main->isMinimized());
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
     commands->OnCommand(menu_id::kNotifyMainWindow);
     EXPECT_FALSE(main->isMinimized());
+
+    // The close box is the way out, after the exit question; No keeps the window.
+    CZPMessageScript::QueueAnswers({kIdNo});
+    main->OnSkinButton(CZPMainDlg::kCodeClose);
+    EXPECT_TRUE(Asked(msg::kAskQuit));
+    EXPECT_TRUE(main->isVisible());
+    CZPMessageScript::QueueAnswers({kIdYes});
+    EXPECT_FALSE(main->close());
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(main->result(), kIdCancel);
+}
+
+// The run of the main window, as the program runs it: hiding to the notification area and
+// bringing the window back leave it running; only the exit command ends it.
+TEST_F(MainCommandsTest, TheRunOutlivesHidingAndEndsWithTheExitCommand) {
+    main->hide();
+    QStringList steps;
+    QTimer::singleShot(0, main.get(), [&] {
+        steps << QStringLiteral("running");
+        main->OnSkinButton(CZPMainDlg::kCodeClose);
+        steps << (main->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
+        QTimer::singleShot(50, main.get(), [&] {
+            steps << (main->IsRunning() ? QStringLiteral("still running")
+                                        : QStringLiteral("ended"));
+            emit commands->Tray()->Icon()->activated(QSystemTrayIcon::Trigger);
+            steps << (main->isVisible() ? QStringLiteral("shown") : QStringLiteral("hidden"));
+            CZPMessageScript::QueueAnswers({kIdYes});
+            commands->Tray()->Menu()->Action(menu_id::kNotifyQuit)->trigger();
+        });
+    });
+    EXPECT_EQ(main->Run(), kIdCancel);
+    EXPECT_FALSE(main->IsRunning());
+    EXPECT_EQ(steps, (QStringList{"running", "hidden", "still running", "shown"}));
+    EXPECT_TRUE(Asked(msg::kAskQuit));
+    EXPECT_FALSE(commands->Tray()->IsAdded());
+}
+
+TEST_F(MainCommandsTest, TrayCommandsWaitWhileAModalWindowRuns) {
+    // A progress window of a store or a restore has the user's input.
+    CZPSkinDialog progress(main.get());
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &progress);
+    bool opened = false;
+    commands->SetDialogRunner([&](QDialog&) { return opened = true, int(kIdCancel); });
+    main->hide();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyRestore)->trigger();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyAbout)->trigger();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+    // The main window may still be brought back.
+    commands->Tray()->Menu()->Action(menu_id::kNotifyMainWindow)->trigger();
+    EXPECT_TRUE(main->isVisible());
+    progress.hide();
+    commands->Tray()->Menu()->Action(menu_id::kNotifyAbout)->trigger();
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(MainCommandsTest, TheDesktopsCloseHidesLikeTheCloseBox) {
@@ -308,6 +369,93 @@ TEST_F(MainCommandsTest, ExportsWriteTheGroupOnShowOrAllAndOtherFilesArePreviewe
     commands->OnCommand(menu_id::kImportCsv);
     EXPECT_EQ(opened, QStringList{"CZPCsvPreviewDlg"});
     EXPECT_TRUE(Asked("导入CSV文件完成! 共导入1个联系人"));
+
+// An import runs the same merge as a restore, and the status line follows the store.
+TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheStore) {
+    const std::string csv = programDir() + "/friends.csv";
+    {
+        std::FILE* f = std::fopen(csv.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string text =
+            Utf8ToGbk("姓名,移动电话(公)\r\n甲一,13500000001\r\n乙二,13500000002\r\n");
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    MergeContacts({[] {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "丙三");
+        SetField(rel.MobilePhone1, "13900000003");
+        return rel;
+    }()});
+    main->ShowView(CZPMainDlg::kViewContacts);
+    main->SelectRowByUser(0);
+    main->ShowView(CZPMainDlg::kViewSms);
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量0")), -1);
+
+    commands->SetFileChooser([&](const QString&) { return QString::fromStdString(csv); });
+    commands->OnCommand(menu_id::kImportCsv);
+    EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
+    EXPECT_EQ(main->Rows().size(), 3u);
+    // The name selected before the import is selected again.
+    ASSERT_GE(main->SelectedRow(), 0);
+    EXPECT_EQ(main->Rows()[std::size_t(main->SelectedRow())].name, "丙三");
+
+    CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
+    commands->OnCommand(menu_id::kUpload);
+    EXPECT_TRUE(Asked(msg::kStoreDone));
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量3")), -1)
+        << main->StatusText().toStdString();
+}
+
+TEST_F(MainCommandsTest, TheStatusLineFollowsTheStatisticsWindow) {
+    MergeContacts({[] {
+        CRelData rel;
+        SetFieldUtf8(rel.RelName, "己六");
+        SetField(rel.MobilePhone1, "13900000006");
+        return rel;
+    }()});
+    commands->Store();
+    // The line still shows an older figure, as after a store by another copy.
+    AppState().ServerStats.Clear();
+    main->RepaintStatusLine();
+    ASSERT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量0")), -1);
+
+    commands->SetDialogRunner([](QDialog& dlg) {
+        if (auto* fetch = qobject_cast<CZPFetchDlg*>(&dlg)) {
+            dlg.show();
+            while (fetch->IsBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return int(kIdCancel);
+    });
+    commands->OnCommand(menu_id::kStatistics);
+    EXPECT_NE(main->StatusText().indexOf(QStringLiteral("联系人数量1")), -1)
+        << main->StatusText().toStdString();
+}
+
+TEST_F(MainCommandsTest, LoggingInAgainForgetsEveryViewsSelectedRow) {
+    MergeContacts({[] {
+                       CRelData rel;
+                       SetFieldUtf8(rel.RelName, "丁四");
+                       SetField(rel.MobilePhone1, "13900000004");
+                       return rel;
+                   }(),
+                   [] {
+                       CRelData rel;
+                       SetFieldUtf8(rel.RelName, "戊五");
+                       SetField(rel.MobilePhone1, "13900000005");
+                       return rel;
+                   }()});
+    main->ShowView(CZPMainDlg::kViewContacts);
+    main->SelectRowByUser(1);
+    ASSERT_EQ(main->SelectedRow(), 1);
+    main->ShowView(CZPMainDlg::kViewAccounts);
+
+    commands->SetDialogRunner([](QDialog&) { return int(kIdCancel); });
+    commands->OnCommand(menu_id::kNotifyLogin);
+    EXPECT_EQ(main->CurrentView(), CZPMainDlg::kViewContacts);
+    EXPECT_EQ(main->SelectedRow(), 0);  // the first row, as when the window opened
+    EXPECT_EQ(main->ViewState().SlotOf(CZPMainDlg::kViewAccounts).row, -1);
+    EXPECT_EQ(main->ViewState().SlotOf(CZPMainDlg::kViewSms).row, -1);
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <thread>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "app/main_dlg.h"
 #include "dialogs/login_dlg.h"
 #include "dialogs/message_box.h"
@@ -213,4 +215,24 @@ TEST_F(AppTest, StartingWithAutomaticLoginReachesTheMainWindowThroughTheRealServ
         EXPECT_NE(shown.icon, kMsgIconError) << shown.text.toStdString();
     kavo::ServerClient().Close();
     kavo::ServerClient().SetPorts(1974, 1980);
+}
+
+// The contact download's message reaches the user even though a worker meets the failure:
+// the worker hands it over and goes on, the box opens on the interface thread.
+TEST_F(AppTest, AConnectionMessageFromAWorkerIsShownOnTheInterfaceThread) {
+    QThread* shownOn = nullptr;
+    CZPMessageScript::SetResponder([&shownOn](const SShownMessage&) {
+        shownOn = QThread::currentThread();
+        return kIdOk;
+    });
+    std::thread worker(
+        [] { CZpSkinLibApp::ShowConnectionMessage("4-0-104接收联系人内容应答失败"); });
+    worker.join();
+    EXPECT_TRUE(CZPMessageScript::Shown().isEmpty());
+    for (int i = 0; i < 100 && CZPMessageScript::Shown().isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_EQ(CZPMessageScript::Shown().size(), 1);
+    EXPECT_EQ(CZPMessageScript::Shown()[0].text, QStringLiteral("4-0-104接收联系人内容应答失败"));
+    EXPECT_EQ(CZPMessageScript::Shown()[0].icon, kMsgIconError);
+    EXPECT_EQ(shownOn, qApp->thread());
 }

@@ -1,6 +1,7 @@
 // The contact editor's pages, the picture page's preview, and the SMS view, offscreen.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -8,14 +9,18 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "codecs/gbk_text.h"
+#include "dialogs/add_users_dlg.h"
 #include "dialogs/base_info_dlg.h"
 #include "dialogs/field_limits.h"
 #include "dialogs/image_info_dlg.h"
 #include "dialogs/message_box.h"
 #include "dialogs/message_dlg.h"
+#include "dialogs/msg_dlg.h"
 #include "dialogs/name_card_dlg.h"
 #include "skin/skin_dialog.h"
 #include "store/app_state.h"
@@ -178,4 +183,40 @@ TEST_F(ContactEditorTest, TheSmsViewShowsARecordClearsForAnEmptyOneAndSwallowsKe
     }
     EXPECT_TRUE(owner.isVisible());
     owner.hide();
+}
+
+// In the frameless new-contact window, every drop-down list opens under its box, and a
+// message box asked by the editor stands over the window, not in a corner of the screen.
+TEST_F(ContactEditorTest, PopupsOfTheNewContactWindowOpenWhereTheyBelong) {
+    // The window fills the screen, so no list has to be pushed back onto it.
+    QWidget owner;
+    owner.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    owner.show();
+    CZPAddUsersDlg add(0, &owner);
+    add.show();
+    QCoreApplication::processEvents();
+    const auto combos = add.findChildren<QComboBox*>();
+    ASSERT_GE(combos.size(), 4);
+    for (QComboBox* combo : combos) {
+        combo->showPopup();
+        QCoreApplication::processEvents();
+        const QRect list = combo->view()->window()->geometry();
+        const QPoint below = combo->mapToGlobal(QPoint(0, combo->height()));
+        EXPECT_GE(list.top(), below.y() - 1) << combo->objectName().toStdString();
+        EXPECT_NEAR(list.left(), below.x(), 2) << combo->objectName().toStdString();
+        combo->hidePopup();
+    }
+
+    CZPMessageScript::Reset();  // a real box this time
+    QRect box;
+    QTimer::singleShot(0, &add, [&box] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* msg = qobject_cast<CZPMsgDlg*>(w); msg && msg->isVisible()) {
+                box = msg->frameGeometry();
+                msg->done(kIdOk);
+            }
+    });
+    add.NameCard()->SaveCommand();  // an empty name: "请输入联系人姓名！"
+    ASSERT_TRUE(box.isValid());
+    EXPECT_LE((box.center() - add.frameGeometry().center()).manhattanLength(), 2);
 }

@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 #include "dialogs/message_box.h"
 #include "session_fixture.h"
 #include "store/app_state.h"

@@ -115,3 +115,64 @@ TEST_F(LoginFlowTest, CancelledLoginSkipsTheDownloads) {
     EXPECT_FALSE(RunLoginWorker(client(), form, false, cancelled));
     EXPECT_TRUE(AppState().SmsList.empty());
 }
+
+// The progress window's worker keeps what it downloads to itself: the lists the windows
+// show change only when the login has succeeded, on the thread that takes them.
+TEST_F(LoginFlowTest, TheWorkerLeavesTheSharedListsAloneUntilTheLoginIsTaken) {
+    StartServer();
+    ASSERT_TRUE(LogIn("demo", "demo123"));
+    CAppState& state = AppState();
+    ASSERT_TRUE(CDataAccess().AddGroup("friends"));
+    CDataAccess().LoadGroups(state.GroupNames);
+    const std::vector<std::string> groups = state.GroupNames;
+    const std::size_t sms = state.SmsList.size();
+    ASSERT_GT(groups.size(), 1u);
+
+    // Another login that fails (wrong password), and one that succeeds but is not taken
+    // (cancelled from the main window): the current user's lists stand.
+    std::atomic<bool> cancelled{false};
+    CLoginDownloads downloads;
+    CLoginForm wrong{"demo", "nope", {}};
+    EXPECT_FALSE(RunLoginWorker(client(), wrong, false, cancelled, downloads));
+    CLoginForm right{"demo", "demo123", {}};
+    ASSERT_TRUE(RunLoginWorker(client(), right, false, cancelled, downloads));
+    EXPECT_EQ(downloads.sms.size(), sms);
+    EXPECT_FALSE(downloads.accounts.empty());
+    EXPECT_EQ(state.GroupNames, groups);
+    EXPECT_EQ(state.SmsList.size(), sms);
+
+    // Taken: the lists are replaced, not appended to, and the groups are loaded once.
+    ApplyLoginSuccess(right, false, &downloads);
+    EXPECT_EQ(state.SmsList.size(), sms);
+    EXPECT_EQ(state.GroupNames, groups);
+}
+
+TEST_F(LoginFlowTest, AnOfflineLoginAsAnotherUserShowsNoneOfThePreviousUsersData) {
+    StartServer();
+    ASSERT_TRUE(Register("offline2", "pw2"));
+    ASSERT_TRUE(LogIn("offline2", "pw2"));
+    EndSession();
+    ASSERT_TRUE(LogIn("demo", "demo123"));
+    CAppState& state = AppState();
+    ASSERT_FALSE(state.SmsList.empty());
+    ASSERT_FALSE(state.AccountList.empty());
+    ASSERT_FALSE(state.HistoryEntries.empty());
+    ASSERT_GT(state.ServerStats.Sms.Count, 0u);
+    server().Stop();
+
+    // The same user offline keeps what the server sent earlier in this run.
+    CLoginForm same{"demo", "demo123", {}};
+    ApplyOfflineLogin(same);
+    EXPECT_FALSE(state.SmsList.empty());
+
+    CLoginForm other{"offline2", "pw2", {}};
+    ApplyOfflineLogin(other);
+    EXPECT_EQ(state.CurrentUserName(), "offline2");
+    EXPECT_EQ(state.LoginMode, 1);
+    EXPECT_TRUE(state.SmsList.empty());
+    EXPECT_TRUE(state.AccountList.empty());
+    EXPECT_TRUE(state.HistoryEntries.empty());
+    EXPECT_TRUE(state.NoticeList.empty());
+    EXPECT_EQ(state.ServerStats.Sms.Count, 0u);
+    EXPECT_EQ(state.ServerStats.Accounts.Count, 0u);
+}

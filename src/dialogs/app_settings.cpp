@@ -1,4 +1,4 @@
-#include "app/app_settings.h"
+#include "dialogs/app_settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The program's file dialogs: Qt's own, with the program's caption, over the window that
+// asked. The window's role names the dialog ("QFileDialog") for the desktop.
+// The file to open, or "" when the user cancelled.
+QString ChooseFileToOpen(QWidget* owner, const QString& filter);
+// The file to save to, starting at `suggested`, or "" when the user cancelled.
+QString ChooseFileToSave(QWidget* owner, const QString& filter, const QString& suggested);
