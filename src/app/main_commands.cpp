@@ -21,8 +21,8 @@
 #include "import/import_messages.h"
 #include "skin/skin_button.h"
 #include "store/app_state.h"
-#include "workflows/export_flow.h"
 #include "workflows/address_book_sync.h"
+#include "workflows/export_flow.h"
 #include "workflows/import_flow.h"
 #include "workflows/messages.h"
 #include "workflows/session.h"
@@ -321,8 +321,7 @@ void CZPMainCommands::Export(bool vcard) {
     const QString filters = vcard ? Msg(kavo::kVCardSaveFilter) : gbk + QStringLiteral(";;") + utf8;
     QString chosen = vcard ? filters : gbk;
     QString path = m_chooseSaveFile ? m_chooseSaveFile(filters, &chosen)
-                                    : QFileDialog::getSaveFileName(m_main, QString(), QString(),
-                                                                   filters, &chosen);
+                                    : ChooseFileToSave(m_main, filters, QString(), &chosen);
     if (path.isEmpty()) return;
     const char* suffix = vcard ? ".vcf" : ".csv";
     if (!path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) path += QLatin1String(suffix);

@@ -6,7 +6,8 @@
 
 namespace {
 
-QString Choose(QWidget* owner, const QString& filter, const QString& suggested, bool save) {
+QString Choose(QWidget* owner, const QString& filter, const QString& suggested, bool save,
+               QString* selectedFilter = nullptr) {
     QFileDialog dialog(owner, CSkinTheme::Caption(), suggested, filter);
     dialog.setWindowRole(QStringLiteral("QFileDialog"));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -14,7 +15,9 @@ QString Choose(QWidget* owner, const QString& filter, const QString& suggested, 
     // The detail view, wide enough that the translated column titles are not cut.
     dialog.setViewMode(QFileDialog::Detail);
     dialog.resize(720, 460);
+    if (selectedFilter && !selectedFilter->isEmpty()) dialog.selectNameFilter(*selectedFilter);
     if (dialog.exec() != QDialog::Accepted) return {};
+    if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();
 }
@@ -25,6 +28,7 @@ QString ChooseFileToOpen(QWidget* owner, const QString& filter) {
     return Choose(owner, filter, QString(), false);
 }
 
-QString ChooseFileToSave(QWidget* owner, const QString& filter, const QString& suggested) {
-    return Choose(owner, filter, suggested, true);
+QString ChooseFileToSave(QWidget* owner, const QString& filter, const QString& suggested,
+                         QString* selectedFilter) {
+    return Choose(owner, filter, suggested, true, selectedFilter);
 }

@@ -369,6 +369,7 @@ TEST_F(MainCommandsTest, ExportsWriteTheGroupOnShowOrAllAndOtherFilesArePreviewe
     commands->OnCommand(menu_id::kImportCsv);
     EXPECT_EQ(opened, QStringList{"CZPCsvPreviewDlg"});
     EXPECT_TRUE(Asked("导入CSV文件完成! 共导入1个联系人"));
+}
 
 // An import runs the same merge as a restore, and the status line follows the store.
 TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheStore) {
