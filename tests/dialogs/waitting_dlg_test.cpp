@@ -124,9 +124,11 @@ TEST_F(WaittingDlgTest, ContactTooLargeForAPacketEndsTheStoreNamingIt) {
 
 TEST_F(WaittingDlgTest, CancelEndsTheWindowWithoutAMessage) {
     LogInFresh();
+    // Enough batches that the window sees the first count long before the last batch goes
+    // out: a cancel after that one truthfully reports the finished store instead.
     std::vector<CRelData> many;
-    for (int i = 0; i < 1500; ++i) many.push_back(test::ChineseContact(i));
-    ASSERT_EQ(MergeContacts(many), 1500);
+    for (int i = 0; i < 5000; ++i) many.push_back(test::ChineseContact(i));
+    ASSERT_EQ(MergeContacts(many), 5000);
     CZPWaittingDlg store(CZPWaittingDlg::kStore, client());
     QObject::connect(&store, &CZPWaittingDlg::progressed,
                      [&](int) { store.OnSkinButton(CZPWaittingDlg::kCodeCancel); });
