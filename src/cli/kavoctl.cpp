@@ -155,16 +155,6 @@ struct Options {
     std::vector<std::string> positional;
 };
 
-std::string FormatText(const char* format, std::string_view value) {
-    const std::string_view text(format);
-    const std::size_t at = text.find("%s");
-    if (at == std::string_view::npos) return std::string(text);
-    std::string out(text.substr(0, at));
-    out += value;
-    out += text.substr(at + 2);
-    return out;
-}
-
 bool ParsePort(const std::string& text, int& port) {
     if (text.empty() || text.size() > 5) return false;
     for (char c : text)
@@ -412,7 +402,7 @@ int CKavoctl::Run(const std::vector<std::string>& args) {
     if (const std::string notice = TakePrivacyNotice(); !notice.empty())
         std::fprintf(err_, "%s\n", notice.c_str());
     if (LocalStoreDamaged()) {
-        const std::string damaged = FormatText(msg::kDatabaseDamaged, LocalStoreDamage());
+        const std::string damaged = msg::FillIn(msg::kDatabaseDamaged, LocalStoreDamage());
         return command == "check" ? Fail(damaged) : Fail(damaged + "\n" + kMsgDamagedHint);
     }
     if (!started) return Fail(kMsgNoDatabase);
@@ -472,7 +462,7 @@ int CKavoctl::Register(const std::vector<std::string>& args) {
 
 int CKavoctl::Check() {
     std::string detail;
-    if (!CheckDatabase(&detail)) return Fail(FormatText(msg::kDatabaseDamaged, detail));
+    if (!CheckDatabase(&detail)) return Fail(msg::FillIn(msg::kDatabaseDamaged, detail));
     return Done(kMsgDatabaseSound);
 }
 

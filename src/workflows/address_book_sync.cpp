@@ -27,16 +27,6 @@ bool FitsOneBatch(const CRelData& rel) {
     return wire::kUploadBatchHeader + wire::PackedContactSize(rel) < wire::kUploadBatchLimit;
 }
 
-std::string Format(const char* format, std::string_view value) {
-    const std::string_view text(format);
-    const std::size_t at = text.find("%s");
-    if (at == std::string_view::npos) return std::string(text);
-    std::string out(text.substr(0, at));
-    out += value;
-    out += text.substr(at + 2);
-    return out;
-}
-
 std::string FormatCounts(const char* format, int first, int second) {
     char buf[512];
     std::snprintf(buf, sizeof buf, format, first, second);
@@ -60,7 +50,7 @@ bool LoadForUpload(std::vector<CRelData>& contacts, std::string& refusal) {
     }
     StoreFault fault = StoreFault::kNone;
     if (!LoadAllContactsChecked(contacts, fault)) {
-        refusal = Format(msg::kStoreRefusedUnreadable, StoreFaultText(fault));
+        refusal = msg::FillIn(msg::kStoreRefusedUnreadable, StoreFaultText(fault));
         return false;
     }
     return true;

@@ -3,7 +3,21 @@
 // their own texts (net/result_codes.h).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace kavo::msg {
+
+// A message with its one "%s" filled in by `value`, which may hold any text ("%" too).
+inline std::string FillIn(const char* format, std::string_view value) {
+    const std::string_view text(format);
+    const std::size_t at = text.find("%s");
+    if (at == std::string_view::npos) return std::string(text);
+    std::string out(text.substr(0, at));
+    out += value;
+    out += text.substr(at + 2);
+    return out;
+}
 
 inline constexpr const char* kCaption = "Tavrin-手机管家";
 
