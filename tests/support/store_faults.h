@@ -29,6 +29,23 @@ inline bool CheckpointDatabase(const std::string& path) {
     return ok;
 }
 
+// The contacts in the file, counted by a connection of its own (-1: not readable), so
+// that what the program reports can be checked against what is really stored.
+inline int RawContactCount(const std::string& path) {
+    sqlite3* db = nullptr;
+    int count = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "select count(*) from KAVO_RELATION", -1, &st, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            count = sqlite3_column_int(st, 0);
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return count;
+}
+
 // Overwrites one page of the file, in the middle of it, with random bytes, as a bad
 // sector or a stray write would. Returns false when the file is too small to have one.
 inline bool DamageMiddlePage(const std::string& path, unsigned seed = 7) {

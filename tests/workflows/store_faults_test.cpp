@@ -42,21 +42,6 @@ std::vector<CRelData> MakeContacts(int count, int from = 0) {
     return list;
 }
 
-int RawContactCount(const std::string& path) {
-    sqlite3* db = nullptr;
-    int count = -1;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "select count(*) from KAVO_RELATION", -1, &st, nullptr) ==
-                SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            count = sqlite3_column_int(st, 0);
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return count;
-}
-
 class StoreFaultFlowTest : public SessionTest {
 protected:
     void TearDown() override {
@@ -120,7 +105,7 @@ TEST_F(FullDiskTest, AMergeOnAFullDiskSaysHowManyOfHowManyAndKeepsThem) {
     EXPECT_EQ(LastMergeOutcome().stored, merge.stored);
     CloseConnection();
     // Exactly what the merge counted is in the file, and the file is sound.
-    EXPECT_EQ(RawContactCount(GetDatabasePath()), merge.stored);
+    EXPECT_EQ(test::RawContactCount(GetDatabasePath()), merge.stored);
     EXPECT_TRUE(CheckDatabase());
 }
 
@@ -139,7 +124,7 @@ TEST_F(StoreFaultFlowTest, AFileSizeLimitEndsTheMergeWithWhatWasCommitted) {
     EXPECT_TRUE(IsFatalStoreFault(merge.fault));
     ExpectShortfall(merge, merge.fault, StoreFaultText(merge.fault));
     CloseConnection();
-    EXPECT_EQ(RawContactCount(GetDatabasePath()), merge.stored);
+    EXPECT_EQ(test::RawContactCount(GetDatabasePath()), merge.stored);
 }
 
 TEST_F(StoreFaultFlowTest, ABusyDatabaseStoresNothingAndSaysSo) {
@@ -157,7 +142,7 @@ TEST_F(StoreFaultFlowTest, ABusyDatabaseStoresNothingAndSaysSo) {
     ExpectShortfall(merge, StoreFault::kBusy, msg::kFaultBusy);
     // Waited once for the lock, not once per contact.
     EXPECT_LT(waited, std::chrono::seconds(5));
-    EXPECT_EQ(RawContactCount(GetDatabasePath()), 0);
+    EXPECT_EQ(test::RawContactCount(GetDatabasePath()), 0);
 }
 
 TEST_F(StoreFaultFlowTest, ADamagedDatabaseIsNeverUploaded) {
