@@ -21,10 +21,13 @@ public:
 
     // Converts text; on a sequence that cannot be converted, writes "?" and skips
     // `skip(text, pos)` input bytes.
+    // `out` is overwritten; its room is reused.
     template <typename Skip>
-    std::string Run(std::string_view text, Skip skip) {
-        std::string out;
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+    void Run(std::string_view text, Skip skip, std::string& out) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            out.assign(text);
+            return;
+        }
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         out.resize(text.size() * 2 + 8);
         char* in = const_cast<char*>(text.data());
@@ -51,7 +54,6 @@ public:
             iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         }
         out.resize(used);
-        return out;
     }
 
 private:
@@ -103,16 +105,35 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string GbkToUtf8(std::string_view gbk) {
-    if (IsAscii(gbk)) return std::string(gbk);
+void GbkToUtf8(std::string_view gbk, std::string& out) {
+    if (IsAscii(gbk)) {
+        out.assign(gbk);
+        return;
+    }
     thread_local Converter conv("UTF-8", "GBK");
-    return conv.Run(gbk, [](std::string_view, std::size_t) { return std::size_t{1}; });
+    conv.Run(
+        gbk, [](std::string_view, std::size_t) { return std::size_t{1}; }, out);
+}
+
+void Utf8ToGbk(std::string_view utf8, std::string& out) {
+    if (IsAscii(utf8)) {
+        out.assign(utf8);
+        return;
+    }
+    thread_local Converter conv("GBK", "UTF-8");
+    conv.Run(utf8, Utf8SequenceLength, out);
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    std::string out;
+    GbkToUtf8(gbk, out);
+    return out;
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    if (IsAscii(utf8)) return std::string(utf8);
-    thread_local Converter conv("GBK", "UTF-8");
-    return conv.Run(utf8, Utf8SequenceLength);
+    std::string out;
+    Utf8ToGbk(utf8, out);
+    return out;
 }
 
 std::size_t GbkCharLength(std::string_view text, std::size_t pos) {

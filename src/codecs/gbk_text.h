@@ -16,6 +16,11 @@ std::string GbkToUtf8(std::string_view gbk);
 // UTF-8 to GBK. A character that GBK lacks, or a byte that is not UTF-8, becomes "?".
 std::string Utf8ToGbk(std::string_view utf8);
 
+// The same into `out`, which is overwritten: a loop that converts many texts through one
+// buffer allocates once.
+void GbkToUtf8(std::string_view gbk, std::string& out);
+void Utf8ToGbk(std::string_view utf8, std::string& out);
+
 // True when every byte is 7-bit ASCII: such text is the same in both encodings.
 bool IsAscii(std::string_view text);
 

@@ -471,12 +471,17 @@ void CAdoRecord::ReadFieldLocked(int index, char* field, std::size_t width) cons
     const unsigned char* p = sqlite3_column_text(stmt_, index);
     std::string_view text(reinterpret_cast<const char*>(p),
                           p ? sqlite3_column_bytes(stmt_, index) : 0);
-    if (text.empty())
+    if (text.empty()) {
         std::memset(field, 0, width);
-    else if (IsAscii(text))
+    } else if (IsAscii(text)) {
         SetField(field, width, text);
-    else
-        SetField(field, width, Utf8ToGbk(text));
+    } else {
+        // Every row of a large address book passes here: one buffer per thread, no
+        // allocation per field.
+        thread_local std::string gbk;
+        Utf8ToGbk(text, gbk);
+        SetField(field, width, gbk);
+    }
 }
 
 std::string CAdoRecord::VariantToText(const CVariant& value) {

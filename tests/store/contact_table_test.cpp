@@ -148,6 +148,63 @@ TEST_F(ContactTableTest, LoadContactsListsChineseNamesByPinyinWithLatinNamesAmon
                                         "bob/139", "陈/139", "张伟/139", "周/139", "Zoe/139"}));
 }
 
+// A large address book is read in file order and put in place by name; a group, and an
+// address book that is a small part of the table, go through the key index. Every way
+// gives the list that reading in the statement's order and sorting afterwards gives.
+TEST_F(ContactTableTest, LargeAndSmallAddressBooksLoadInTheSameOrder) {
+    CDataAccess da;
+    const char* names[] = {"张伟", "Alice", "白", "bob", "陈", "Zoe", "007", "安", "alice", "BOB"};
+    {
+        CBatchScope batch;
+        for (int i = 0; i < 1500; ++i) {
+            const int k = (i * 7919) % 1500;
+            CRelData rel = Contact(std::string(names[k % 10]) + std::to_string(k % 37),
+                                   k % 3 ? std::to_string(1000 + k) : std::string(), "G");
+            SetField(rel.RelRemark, std::to_string(i));
+            ASSERT_TRUE(da.SaveContact(rel));
+        }
+        CDataAccess(Gbk("bob")).SaveContact(Contact("张三", "1", "G"));
+        CDataAccess(Gbk("bob")).SaveContact(Contact("Anna", "2"));
+    }
+    RawExec("update KAVO_RELATION set MobilePhone1=NULL where RelRemark='7'");
+
+    auto expected = [](std::string_view owner) {
+        std::vector<CRelData> list;
+        CAdoRecord rs;
+        EXPECT_TRUE(
+            rs.Execute("select * from KAVO_RELATION where UserName=? order by relname,mobilephone1",
+                       {CSqlValue::Utf8(owner)}));
+        while (!rs.IsEOF()) {
+            LoadRecord(rs, list.emplace_back());
+            rs.MoveNext();
+        }
+        SortContactsByName(list);
+        return list;
+    };
+    auto same = [](const std::vector<CRelData>& a, const std::vector<CRelData>& b) {
+        return a.size() == b.size() &&
+               std::memcmp(a.data(), b.data(), a.size() * sizeof(CRelData)) == 0;
+    };
+    const std::vector<CRelData> want = expected("alice");
+    ASSERT_GT(want.size(), 1000u);
+    std::vector<CRelData> all, group;
+    ASSERT_EQ(da.LoadContacts(all), static_cast<int>(want.size()));
+    EXPECT_TRUE(same(all, want));
+    ASSERT_EQ(da.LoadContacts(group, "G"), static_cast<int>(want.size()));
+    EXPECT_TRUE(same(group, want));
+
+    std::vector<CRelData> bobs;
+    ASSERT_EQ(CDataAccess(Gbk("bob")).LoadContacts(bobs), 2);
+    EXPECT_TRUE(same(bobs, expected("bob")));
+    EXPECT_EQ(GbkToUtf8(FieldText(bobs[1].RelName)), "张三");
+
+    // Inside a batch the rows written so far are listed too.
+    CBatchScope batch;
+    ASSERT_TRUE(da.SaveContact(Contact("新人", "5")));
+    std::vector<CRelData> more;
+    EXPECT_EQ(da.LoadContacts(more), static_cast<int>(want.size()) + 1);
+}
+
 TEST_F(ContactTableTest, EveryFieldRoundTripsByteForByte) {
     CDataAccess da;
     CRelData rel;
