@@ -128,7 +128,7 @@ void CZPCsvPreviewDlg::FillTable() {
     m_table->resizeColumnsToContents();
     for (int c = 0; c < columns; ++c)
         m_table->setColumnWidth(c, std::clamp(m_table->columnWidth(c), 110, 240));
-    m_summary->setText(QString::fromUtf8(kavo::kMsgCsvPreviewRows).arg(doc.rows.size()).arg(rows));
+    m_summary->setText(QString::fromUtf8(kavo::kMsgCsvPreviewRows).arg(doc.RowCount()).arg(rows));
 }
 
 void CZPCsvPreviewDlg::EncodingChosen(int index) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdio>
@@ -48,10 +49,19 @@ std::vector<std::string> SplitCsvHeaderLine(std::string_view line) {
     return labels;
 }
 
-std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t maxValues) {
+void SplitCsvDataLine(std::string_view line, std::size_t maxValues,
+                      std::vector<std::string>& values) {
     line = ExaminedPart(line);
-    std::vector<std::string> values;
-    if (maxValues == 0 || line.empty()) return values;
+    std::size_t count = 0;
+    // The next value, reusing the room of the string that held it on an earlier line.
+    auto next = [&values, &count]() -> std::string& {
+        if (count == values.size()) values.emplace_back();
+        std::string& v = values[count++];
+        v.clear();
+        return v;
+    };
+    auto done = [&values, &count] { values.resize(count); };
+    if (maxValues == 0 || line.empty()) return done();
     if (line.front() != '"') {
         // Every ',' ends a value; the end of the line ends the last one unless a ',' just
         // did.
@@ -59,32 +69,40 @@ std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t max
         for (;;) {
             std::size_t comma = line.find(',', start);
             if (comma == std::string_view::npos) {
-                values.emplace_back(line.substr(start));
-                return values;
+                next().assign(line.substr(start));
+                return done();
             }
-            values.emplace_back(line.substr(start, comma - start));
-            if (values.size() >= maxValues || comma + 1 == line.size()) return values;
+            next().assign(line.substr(start, comma - start));
+            if (count >= maxValues || comma + 1 == line.size()) return done();
             start = comma + 1;
         }
     }
-    std::string current;
+    std::string* current = &next();
     int quotes = 0;
     bool endedByComma = false;
     for (char c : line) {
         endedByComma = false;
         if (c == '"') {
-            if (++quotes == 3) return values;
+            if (++quotes == 3) {
+                --count;  // the value in the making is dropped
+                return done();
+            }
         } else if (c == ',' && quotes >= 2) {
-            values.push_back(std::move(current));
-            current.clear();
             quotes = 0;
             endedByComma = true;
-            if (values.size() >= maxValues) return values;
+            if (count >= maxValues) return done();
+            current = &next();
         } else {
-            current += c;
+            *current += c;
         }
     }
-    if (!endedByComma) values.push_back(std::move(current));
+    if (endedByComma) --count;  // no value follows the last ','
+    done();
+}
+
+std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t maxValues) {
+    std::vector<std::string> values;
+    SplitCsvDataLine(line, maxValues, values);
     return values;
 }
 
@@ -200,10 +218,30 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
                       ImportError* error) {
+    return ParseCsvDocument(bytes, encoding, doc, error, nullptr);
+}
+
+bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
+                      ImportError* error, std::string* lend) {
     doc = CCsvDocument{};
     doc.encoding = encoding.empty() ? DetectCsvEncoding(bytes) : encoding;
     std::string text;
-    if (!CsvBytesToGbk(bytes, doc.encoding, text)) {
+    // Bytes that are GBK text already are borrowed rather than copied; a document that
+    // keeps its text keeps them, any other outcome gives them back.
+    struct Borrowed {
+        std::string* owner;
+        std::string& text;
+        ~Borrowed() {
+            if (owner && owner->empty()) owner->swap(text);
+        }
+    } borrowed{nullptr, text};
+    const std::string enc = doc.encoding;
+    if (lend && lend->data() == bytes.data() && lend->size() == bytes.size() &&
+        (enc == kCsvGbk || enc == "CP936") &&
+        !(bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")) {
+        text.swap(*lend);
+        borrowed.owner = lend;
+    } else if (!CsvBytesToGbk(bytes, doc.encoding, text)) {
         SetFail(error, ImportError::kUnknownEncoding);
         return false;
     }
@@ -243,15 +281,26 @@ bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvD
         return false;
     }
     if (doc.ownRules) {
-        doc.rows.reserve(lines.size() - 1);
+        doc.lines.reserve(lines.size() - 1);
+        std::vector<std::string> row;
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            std::vector<std::string> row = SplitCsvDataLine(lines[i], doc.header.size());
-            if (row.empty()) {
-                SetFail(error, ImportError::kEmptyLine);
-                return false;
+            const std::string_view line = lines[i];
+            // Only a line that starts with a quote can split into no value at all.
+            const std::string_view examined = ExaminedPart(line);
+            const bool sampled = doc.rows.size() < kCsvSampleRows;
+            if (sampled || examined.empty() || examined.front() == '"') {
+                SplitCsvDataLine(line, doc.header.size(), row);
+                if (row.empty()) {
+                    SetFail(error, ImportError::kEmptyLine);
+                    return false;
+                }
+                if (sampled) doc.rows.push_back(row);
             }
-            doc.rows.push_back(std::move(row));
+            doc.lines.push_back({static_cast<std::uint32_t>(line.data() - text.data()),
+                                 static_cast<std::uint32_t>(line.size())});
         }
+        doc.text.swap(text);  // the borrowed bytes, if any, stay here
+        borrowed.owner = nullptr;
     }
     SetFail(error, ImportError::kNone);
     return true;
@@ -404,7 +453,7 @@ public:
         }
         if (!doc_.ownRules && !anyValue) return false;
         FillFromParts();
-        rec = CRelData{};
+        rec.Clear();
         bool wrote = false;
         for (int t = 0; t < kCsvFieldTargets; ++t) {
             // The product's own files write a field whose column has a value, even an
@@ -531,8 +580,7 @@ private:
 }  // namespace
 
 bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
-                      std::vector<CRelData>& out, ImportError* error) {
-    out.clear();
+                      std::size_t batch, const CsvContactSink& sink, ImportError* error) {
     bool haveName = false;
     for (std::size_t col = 0; col < mapping.size() && col < doc.header.size(); ++col)
         if (IsNameTarget(mapping[col].target)) haveName = true;
@@ -541,16 +589,45 @@ bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& ma
         return false;
     }
     RecordBuilder builder(doc, mapping);
-    out.reserve(doc.rows.size());
-    CRelData rec;
-    for (const std::vector<std::string>& row : doc.rows)
-        if (builder.Build(row, rec)) out.push_back(rec);
-    if (out.empty()) {
+    // One part's worth of records, built in place and handed on, then built over.
+    batch = std::max<std::size_t>(batch, 1);
+    std::vector<CRelData> part(std::min(batch, std::max<std::size_t>(doc.RowCount(), 1)));
+    std::size_t filled = 0;
+    bool any = false;
+    auto build = [&](const std::vector<std::string>& row) {
+        if (!builder.Build(row, part[filled])) return;
+        any = true;
+        if (++filled < part.size()) return;
+        sink(std::span<const CRelData>(part.data(), filled));
+        filled = 0;
+    };
+    if (doc.ownRules) {
+        std::vector<std::string> row;
+        for (const CCsvDocument::Line& line : doc.lines) {
+            SplitCsvDataLine(std::string_view(doc.text).substr(line.begin, line.size),
+                             doc.header.size(), row);
+            build(row);
+        }
+    } else {
+        for (const std::vector<std::string>& row : doc.rows) build(row);
+    }
+    if (filled > 0) sink(std::span<const CRelData>(part.data(), filled));
+    if (!any) {
         SetFail(error, ImportError::kNoContacts);
         return false;
     }
     SetFail(error, ImportError::kNone);
     return true;
+}
+
+bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
+                      std::vector<CRelData>& out, ImportError* error) {
+    out.clear();
+    out.reserve(doc.RowCount());
+    return BuildCsvContacts(
+        doc, mapping, doc.RowCount(),
+        [&out](std::span<const CRelData> part) { out.insert(out.end(), part.begin(), part.end()); },
+        error);
 }
 
 bool CCsvImportPlan::Load(const std::string& path) {
@@ -562,17 +639,26 @@ bool CCsvImportPlan::Load(const std::string& path) {
 
 bool CCsvImportPlan::LoadBytes(std::string bytes) {
     bytes_ = std::move(bytes);
-    loaded_ = ParseCsvDocument(bytes_, std::string(), doc_, &error_);
+    loaded_ = ParseCsvDocument(bytes_, std::string(), doc_, &error_, &bytes_);
     mapping_ = loaded_ ? DefaultCsvMapping(doc_.header) : std::vector<CCsvColumn>();
+    HoldTextOnce();
     return loaded_;
+}
+
+void CCsvImportPlan::HoldTextOnce() {
+    // The product's own file is GBK already: its text is its bytes, kept once.
+    if (!doc_.text.empty() && doc_.text == bytes_) std::string().swap(bytes_);
 }
 
 bool CCsvImportPlan::SetEncoding(const std::string& encoding) {
     if (!IsKnownCsvEncoding(encoding)) return false;
     CCsvDocument doc;
     ImportError error = ImportError::kNone;
-    if (!ParseCsvDocument(bytes_, encoding, doc, &error)) return false;
+    const std::string_view bytes = bytes_.empty() ? std::string_view(doc_.text) : bytes_;
+    if (!ParseCsvDocument(bytes, encoding, doc, &error)) return false;
+    if (bytes_.empty()) bytes_.swap(doc_.text);
     doc_ = std::move(doc);
+    HoldTextOnce();
     mapping_ = DefaultCsvMapping(doc_.header);
     error_ = ImportError::kNone;
     loaded_ = true;
@@ -596,6 +682,15 @@ bool CCsvImportPlan::Build(std::vector<CRelData>& out, ImportError* error) const
         return false;
     }
     return BuildCsvContacts(doc_, mapping_, out, error);
+}
+
+bool CCsvImportPlan::Build(std::size_t batch, const CsvContactSink& sink,
+                           ImportError* error) const {
+    if (!loaded_) {
+        SetFail(error, error_);
+        return false;
+    }
+    return BuildCsvContacts(doc_, mapping_, batch, sink, error);
 }
 
 bool ReadCsvContactsFromText(std::string_view content, std::vector<CRelData>& out,

@@ -10,6 +10,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +50,26 @@ struct CCsvDocument {
     bool ownRules = true;
     std::vector<std::string> header;             // GBK titles
     std::vector<std::vector<std::string>> rows;  // GBK values, at most one per column
+
+    // Under the product's own rules the data lines are split only as contacts are built
+    // from them (split all at once, a large file takes several times its size): `text` is
+    // the file as GBK, `lines` where its data lines lie in it, and `rows` holds only the
+    // first kCsvSampleRows of them, for a look at the file.
+    struct Line {
+        std::uint32_t begin;
+        std::uint32_t size;
+    };
+    std::string text;
+    std::vector<Line> lines;
+
+    std::size_t RowCount() const { return ownRules ? lines.size() : rows.size(); }
 };
+
+inline constexpr std::size_t kCsvSampleRows = 100;
+
+// SplitCsvDataLine into `values`, whose strings keep their room from line to line.
+void SplitCsvDataLine(std::string_view line, std::size_t maxValues,
+                      std::vector<std::string>& values);
 
 // Reads a whole file's bytes (at most 64 MiB).
 bool LoadCsvFile(const std::string& path, std::string& bytes, ImportError* error = nullptr);
@@ -57,6 +79,11 @@ bool LoadCsvFile(const std::string& path, std::string& bytes, ImportError* error
 // columns, and (under the product's own rules) a line without any value.
 bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
                       ImportError* error = nullptr);
+// The same when `bytes` is the whole of `*lend`: bytes that are GBK already move into the
+// document's text instead of being copied, leaving *lend empty. Any document that does not
+// keep them as its text gives them back.
+bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
+                      ImportError* error, std::string* lend);
 
 // True when the file is the product's own kind: GBK, and every column carries one of its
 // labels. Any other file deserves a look before it is imported.
@@ -67,6 +94,13 @@ bool IsOwnCsvFormat(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapp
 // when no row gave a contact.
 bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
                       std::vector<CRelData>& out, ImportError* error = nullptr);
+
+// The same, handing the contacts to `sink` a part of at most `batch` at a time as they are
+// built, so that nobody holds them all. The failures are those above; kNoNameColumn comes
+// before any part.
+using CsvContactSink = std::function<void(std::span<const CRelData>)>;
+bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
+                      std::size_t batch, const CsvContactSink& sink, ImportError* error = nullptr);
 
 // One file on its way in: its bytes, the encoding and the mapping chosen so far. The
 // preview and kavoctl's options change the choices; Build makes the contacts.
@@ -86,6 +120,7 @@ public:
     // The file is not the product's own kind and deserves a look before it is imported.
     bool WantsPreview() const { return loaded_ && !IsOwnCsvFormat(doc_, mapping_); }
     bool Build(std::vector<CRelData>& out, ImportError* error = nullptr) const;
+    bool Build(std::size_t batch, const CsvContactSink& sink, ImportError* error = nullptr) const;
 
     bool Loaded() const { return loaded_; }
     ImportError Error() const { return error_; }
@@ -93,7 +128,9 @@ public:
     const std::vector<CCsvColumn>& Mapping() const { return mapping_; }
 
 private:
-    std::string bytes_;
+    void HoldTextOnce();
+
+    std::string bytes_;  // empty while the document's text is the file's bytes
     CCsvDocument doc_;
     std::vector<CCsvColumn> mapping_;
     ImportError error_ = ImportError::kNone;

@@ -33,10 +33,6 @@ std::string FormatCounts(const char* format, int first, int second) {
     return buf;
 }
 
-// Contacts committed per batch of a merge: a fault costs at most this many, and a commit
-// in write-ahead mode is cheap enough that a large merge does not notice the extra ones.
-constexpr int kMergeCommitEvery = 1000;
-
 std::mutex g_lastMergeMutex;
 CMergeOutcome g_lastMerge;
 
@@ -123,65 +119,68 @@ bool CAddressBookRestore::Run(const SyncProgress& progress) {
     return ok;
 }
 
-CMergeOutcome MergeContactsChecked(const std::vector<CRelData>& contacts) {
-    CMergeOutcome out;
-    out.total = static_cast<int>(contacts.size());
-    if (contacts.empty()) {
-        std::lock_guard lock(g_lastMergeMutex);
-        g_lastMerge = out;
-        return out;
-    }
+void CContactMerger::NoteFault(StoreFault fault) {
+    if (out_.fault == StoreFault::kNone || IsFatalStoreFault(fault)) out_.fault = fault;
+}
+
+bool CContactMerger::Add(std::span<const CRelData> contacts) {
+    out_.total += static_cast<int>(contacts.size());
+    for (std::size_t at = 0; !ended_ && at < contacts.size(); at += kMergeBatch)
+        AddBatch(contacts.subspan(at, std::min(kMergeBatch, contacts.size() - at)));
+    return !ended_;
+}
+
+// One transaction: the records it saved are stored only if its commit lands.
+void CContactMerger::AddBatch(std::span<const CRelData> batch) {
     CAppState& state = AppState();
     CDataAccess store;
-    bool groupsAdded = false;
-    {
-        CBatchScope batch;
-        int pending = 0;
-        auto noteFault = [&out](StoreFault fault) {
-            if (out.fault == StoreFault::kNone || IsFatalStoreFault(fault)) out.fault = fault;
-        };
-        if (!batch.IsActive()) noteFault(LastStoreFault());
-        for (std::size_t i = 0; batch.IsActive() && i < contacts.size(); ++i) {
-            const CRelData& rel = contacts[i];
-            std::string_view group = FieldText(rel.GroupName);
-            if (CDataAccess::FindGroup(state.GroupNames, group) < 0) {
-                if (!store.AddGroup(group)) {
-                    noteFault(LastStoreFault());
-                    if (IsFatalStoreFault(out.fault)) break;
-                    continue;
-                }
-                state.GroupNames.emplace_back(group);
-                groupsAdded = true;
-            }
-            if (!store.SaveContact(rel)) {
-                noteFault(LastStoreFault());
-                if (IsFatalStoreFault(out.fault)) break;
+    CBatchScope scope;
+    if (!scope.IsActive()) {
+        NoteFault(LastStoreFault());
+        ended_ = true;
+        return;
+    }
+    int pending = 0;
+    for (const CRelData& rel : batch) {
+        std::string_view group = FieldText(rel.GroupName);
+        if (CDataAccess::FindGroup(state.GroupNames, group) < 0) {
+            if (!store.AddGroup(group)) {
+                NoteFault(LastStoreFault());
+                if (IsFatalStoreFault(out_.fault)) break;
                 continue;
             }
-            if (++pending < kMergeCommitEvery) continue;
-            if (!batch.Commit()) {
-                noteFault(LastStoreFault());
-                pending = 0;
-                break;
-            }
-            out.stored += pending;
-            pending = 0;
-            if (!batch.IsActive()) noteFault(LastStoreFault());
+            state.GroupNames.emplace_back(group);
+            groupsAdded_ = true;
         }
-        // What the loop saved since the last commit is stored only if this commit lands.
-        if (batch.IsActive()) {
-            if (batch.Finish())
-                out.stored += pending;
-            else
-                noteFault(LastStoreFault());
+        if (!store.SaveContact(rel)) {
+            NoteFault(LastStoreFault());
+            if (IsFatalStoreFault(out_.fault)) break;
+            continue;
         }
-        if (!out.Complete() && out.fault == StoreFault::kNone) out.fault = StoreFault::kOther;
+        ++pending;
     }
+    if (scope.Finish()) {
+        out_.stored += pending;
+    } else {
+        NoteFault(LastStoreFault());
+        ended_ = true;
+    }
+    if (IsFatalStoreFault(out_.fault)) ended_ = true;
+}
+
+CMergeOutcome CContactMerger::Finish() {
+    if (!out_.Complete() && out_.fault == StoreFault::kNone) out_.fault = StoreFault::kOther;
     // Groups added in a batch that was lost are not in the store: read back what is.
-    if (!out.Complete() && groupsAdded) store.LoadGroups(state.GroupNames);
+    if (!out_.Complete() && groupsAdded_) CDataAccess().LoadGroups(AppState().GroupNames);
     std::lock_guard lock(g_lastMergeMutex);
-    g_lastMerge = out;
-    return out;
+    g_lastMerge = out_;
+    return out_;
+}
+
+CMergeOutcome MergeContactsChecked(const std::vector<CRelData>& contacts) {
+    CContactMerger merger;
+    merger.Add(contacts);
+    return merger.Finish();
 }
 
 int MergeContacts(const std::vector<CRelData>& contacts) {

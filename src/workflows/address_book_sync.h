@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,31 @@ struct CMergeOutcome {
     int stored = 0;
     StoreFault fault = StoreFault::kNone;
     bool Complete() const { return stored == total; }
+};
+
+// The merge of contacts that arrive in pieces (a file read a part at a time, a download
+// batch by batch), so that no caller has to hold them all: each piece is stored in
+// transactions of at most kMergeBatch contacts, under the rules of MergeContactsChecked
+// below. Once a fault has ended the merge for good, later pieces count as not stored.
+// A fault costs at most one batch, and a commit in write-ahead mode is cheap enough that
+// a large merge does not notice the extra ones.
+inline constexpr std::size_t kMergeBatch = 2000;
+
+class CContactMerger {
+public:
+    // Stores a piece; false once the merge has ended (what is left of it is counted).
+    bool Add(std::span<const CRelData> contacts);
+    // Ends the merge: the outcome, also remembered for LastMergeOutcome().
+    CMergeOutcome Finish();
+    const CMergeOutcome& Outcome() const { return out_; }
+
+private:
+    void AddBatch(std::span<const CRelData> batch);
+    void NoteFault(StoreFault fault);
+
+    CMergeOutcome out_;
+    bool ended_ = false;
+    bool groupsAdded_ = false;
 };
 
 // Stores every record of `contacts` in the local store of the current user, committing in

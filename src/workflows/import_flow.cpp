@@ -90,10 +90,19 @@ CImportOutcome ImportCsv(const FileChooser& choose, const CsvPreview& preview,
         outcome.cancelled = true;
         return outcome;
     }
-    if (!plan.Build(contacts, &outcome.error)) return fail(outcome.error);
-    outcome.read = static_cast<int>(contacts.size());
+    // The contacts go into the address book a batch at a time as they are built; only a
+    // dry run, which stores nothing, keeps them in ContactList to show them.
+    CContactMerger merger;
+    auto take = [&](std::span<const CRelData> part) {
+        outcome.read += static_cast<int>(part.size());
+        if (options.dryRun)
+            contacts.insert(contacts.end(), part.begin(), part.end());
+        else
+            merger.Add(part);
+    };
+    if (!plan.Build(kMergeBatch, take, &outcome.error)) return fail(outcome.error);
     if (!options.dryRun) {
-        const CMergeOutcome merge = MergeContactsChecked(contacts);
+        const CMergeOutcome merge = merger.Finish();
         outcome.merged = merge.stored;
         // An import that read more than it could store is no completed import.
         if (!merge.Complete()) {

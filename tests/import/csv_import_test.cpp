@@ -280,3 +280,58 @@ TEST(CsvHostile, LongLinesManyColumnsAndBinaryBytesStayInBounds) {
     EXPECT_GE(out.size(), 1u);
     for (const CRelData& rec : out) EXPECT_EQ(rec.RelRemark[sizeof rec.RelRemark - 1], '\0');
 }
+
+// One list of values reused from line to line splits every line as a fresh one does.
+TEST(CsvSplit, AReusedListSplitsAsAFreshOne) {
+    const char* lines[] = {
+        "a,b,c",        "\"a,1\",\"b\",\"c,2\"", "",       "x",      "\"a\",\"b\"\"c\",\"d\"",
+        "\"a\",\"b\",", "long value,,end",       "\"\"\"", "a,b,c,d"};
+    std::vector<std::string> reused;
+    for (int round = 0; round < 2; ++round) {
+        for (const char* line : lines) {
+            SplitCsvDataLine(line, 3, reused);
+            EXPECT_EQ(reused, SplitCsvDataLine(line, 3)) << line;
+        }
+    }
+}
+
+// Lines past the sample are split only when contacts are built: all of them still become
+// contacts, in file order and in parts, and a broken line anywhere still fails the read
+// before any part is handed on.
+TEST(CsvRecords, ALargeFileIsBuiltInPartsFromUnsplitLines) {
+    std::string text = "姓名,移动电话(公),备注\r\n";
+    const int n = static_cast<int>(kCsvSampleRows) * 3 + 7;
+    for (int i = 0; i < n; ++i)
+        text += "人" + std::to_string(i) + ",138" + std::to_string(i) + ",第" + std::to_string(i) +
+                "行\r\n";
+    CCsvImportPlan plan;
+    ASSERT_TRUE(plan.LoadBytes(G(text)));
+    EXPECT_EQ(plan.Document().RowCount(), static_cast<std::size_t>(n));
+    EXPECT_EQ(plan.Document().rows.size(), kCsvSampleRows);
+    std::vector<std::size_t> parts;
+    std::vector<CRelData> all;
+    ASSERT_TRUE(plan.Build(100, [&](std::span<const CRelData> part) {
+        parts.push_back(part.size());
+        all.insert(all.end(), part.begin(), part.end());
+    }));
+    EXPECT_EQ(parts, (std::vector<std::size_t>{100, 100, 100, 7}));
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(n));
+    EXPECT_EQ(U(all[n - 1].RelName), "人" + std::to_string(n - 1));
+    EXPECT_NE(U(all[n - 1].RelRemark).find("第" + std::to_string(n - 1) + "行"),
+              std::string::npos);
+    std::vector<CRelData> whole;
+    ASSERT_TRUE(plan.Build(whole));
+    ASSERT_EQ(whole.size(), all.size());
+    EXPECT_EQ(std::memcmp(whole.data(), all.data(), all.size() * sizeof(CRelData)), 0);
+
+    // Another encoding chosen afterwards reads the same bytes again.
+    ASSERT_TRUE(plan.SetEncoding("GB18030"));
+    EXPECT_EQ(plan.Document().RowCount(), static_cast<std::size_t>(n));
+    ASSERT_TRUE(plan.SetEncoding("GBK"));
+    ASSERT_TRUE(plan.Build(whole));
+    EXPECT_EQ(whole.size(), static_cast<std::size_t>(n));
+
+    EXPECT_EQ(ReadFails(G(text + "\r\n")), ImportError::kEmptyLine);
+    EXPECT_EQ(ReadFails(G(text + "\"\"\"\r\n" + text.substr(text.find('\n') + 1))),
+              ImportError::kEmptyLine);
+}

@@ -132,6 +132,32 @@ TEST_F(AddressBookSyncTest, RestoreThatBreaksOffKeepsWhatArrived) {
     EXPECT_LT(arrived, 600u);
 }
 
+// A merge fed in pieces commits batch by batch and counts what it was given in all.
+TEST_F(AddressBookSyncTest, AMergeFedInPiecesStoresEveryPiece) {
+    std::vector<CRelData> contacts;
+    for (int i = 0; i < 4500; ++i) {
+        CRelData rel;
+        SetField(rel.RelName, "piece" + std::to_string(i));
+        SetField(rel.MobilePhone1, std::to_string(i % 3000));
+        SetFieldUtf8(rel.GroupName, i % 2 ? "同事" : "");
+        contacts.push_back(rel);
+    }
+    CContactMerger merger;
+    std::span<const CRelData> all(contacts);
+    EXPECT_TRUE(merger.Add(all.subspan(0, 1000)));
+    EXPECT_TRUE(merger.Add(all.subspan(1000, 3000)));
+    EXPECT_TRUE(merger.Add({}));
+    EXPECT_TRUE(merger.Add(all.subspan(4000)));
+    const CMergeOutcome outcome = merger.Finish();
+    EXPECT_EQ(outcome.total, 4500);
+    EXPECT_EQ(outcome.stored, 4500);
+    EXPECT_TRUE(outcome.Complete());
+    EXPECT_EQ(LastMergeOutcome().stored, 4500);
+    std::vector<CRelData> back;
+    EXPECT_EQ(CDataAccess().LoadContacts(back), 4500);
+    EXPECT_GE(CDataAccess::FindGroup(AppState().GroupNames, Utf8ToGbk("同事")), 0);
+}
+
 TEST_F(AddressBookSyncTest, MergeAddsMissingGroupsAndOverwritesByKey) {
     LogInFresh();
     CRelData a = MakeContact(3);  // group 同事
