@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -108,6 +109,14 @@ std::string FileTimeToDateText(std::uint64_t fileTime) {
 bool ReadAddressBookContacts(const std::string& programDir, std::vector<CRelData>& out,
                              ImportError* error) {
     out.clear();
+    return ReadAddressBookContacts(
+        programDir, static_cast<std::size_t>(kMaxEntries),
+        [&out](std::span<const CRelData> part) { out.insert(out.end(), part.begin(), part.end()); },
+        error);
+}
+
+bool ReadAddressBookContacts(const std::string& programDir, std::size_t batch,
+                             const AddressBookSink& sink, ImportError* error) {
     LibraryHandle library = LoadPelbook(programDir);
     if (!library) {
         SetFail(error, ImportError::kLibraryMissing);
@@ -143,10 +152,14 @@ bool ReadAddressBookContacts(const std::string& programDir, std::vector<CRelData
     if (n < 0) n = 0;
     if (n > count) n = count;
 
-    out.reserve(out.size() + static_cast<std::size_t>(n));
+    // One part's worth of records, filled in place and handed on, then filled over.
+    std::vector<CRelData> part(
+        std::min(std::max<std::size_t>(batch, 1), static_cast<std::size_t>(std::max(n, 1))));
+    std::size_t filled = 0;
     for (int i = 0; i < n; ++i) {
         const PelbookEntryId* id = &ids[static_cast<std::size_t>(i)];
-        CRelData rec;
+        CRelData& rec = part[filled];
+        rec.Clear();
         char name[50] = {};
         x.getPropString(&ctx, id, PELBOOK_PR_DISPLAY_NAME, name, sizeof name, 0);
         name[sizeof name - 1] = '\0';
@@ -166,8 +179,11 @@ bool ReadAddressBookContacts(const std::string& programDir, std::vector<CRelData
         ReadString(x, &ctx, id, PELBOOK_PR_HOME_TELEPHONE_NUMBER, rec.HomePhone);
         ReadString(x, &ctx, id, PELBOOK_PR_NICKNAME, rec.NickName);
         ReadString(x, &ctx, id, PELBOOK_PR_COMMENT, rec.RelRemark);
-        out.push_back(rec);
+        if (++filled < part.size()) continue;
+        sink(std::span<const CRelData>(part.data(), filled));
+        filled = 0;
     }
+    if (filled > 0) sink(std::span<const CRelData>(part.data(), filled));
 
     x.freeEntries(&ctx, ids.data(), count);
     x.close(&ctx);

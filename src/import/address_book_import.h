@@ -1,7 +1,10 @@
 // Contacts from the system address book, through libpelbook.so loaded at run time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,12 @@ inline constexpr char kPelbookLibraryName[] = "libpelbook.so";
 // empty address book is a success with an empty list.
 bool ReadAddressBookContacts(const std::string& programDir, std::vector<CRelData>& out,
                              ImportError* error = nullptr);
+
+// The same, handing the contacts to `sink` a part of at most `batch` at a time, so that
+// nobody holds them all. Every failure comes before the first part.
+using AddressBookSink = std::function<void(std::span<const CRelData>)>;
+bool ReadAddressBookContacts(const std::string& programDir, std::size_t batch,
+                             const AddressBookSink& sink, ImportError* error = nullptr);
 
 // The calendar date of a file time (100 ns units since 1601-01-01, UTC, no time-zone
 // adjustment) as "YYYY-MM-DD".

@@ -13,21 +13,26 @@
 namespace kavo {
 namespace {
 
-// Merges what the reader put into ContactList when it succeeded, and words the outcome.
+// Merges what the reader hands on, a part at a time, and words the outcome. A reader hands
+// contacts on only once its read can no longer fail, so a failed read merges nothing.
 template <typename Read>
 CImportOutcome RunImport(ImportSource source, Read read) {
     CImportOutcome outcome;
-    std::vector<CRelData>& contacts = AppState().ContactList;
-    contacts.clear();
-    outcome.ok = read(contacts, &outcome.error);
+    AppState().ContactList.clear();
+    CContactMerger merger;
+    auto take = [&](std::span<const CRelData> part) {
+        outcome.read += static_cast<int>(part.size());
+        merger.Add(part);
+    };
+    outcome.ok = read(take, &outcome.error);
     // Cancelling the CSV file dialog ends the command quietly; a cancelled Outlook export
     // choice fails the application object and is reported like any other failure.
     if (source == ImportSource::kCsv && outcome.error == ImportError::kCancelled) {
         outcome.cancelled = true;
         return outcome;
     }
-    if (outcome.ok && !contacts.empty()) {
-        const CMergeOutcome merge = MergeContactsChecked(contacts);
+    if (outcome.read > 0) {
+        const CMergeOutcome merge = merger.Finish();
         outcome.merged = merge.stored;
         // An import that read more than it could store is no completed import.
         if (!merge.Complete()) {
@@ -117,15 +122,17 @@ CImportOutcome ImportCsv(const FileChooser& choose, const CsvPreview& preview,
 }
 
 CImportOutcome ImportAddressBook() {
-    return RunImport(ImportSource::kAddressBook,
-                     [](std::vector<CRelData>& out, ImportError* error) {
-                         return ReadAddressBookContacts(GetLibraryDir(), out, error);
-                     });
+    return RunImport(ImportSource::kAddressBook, [](const auto& take, ImportError* error) {
+        return ReadAddressBookContacts(GetLibraryDir(), kMergeBatch, take, error);
+    });
 }
 
 CImportOutcome ImportOutlook(const FileChooser& choose) {
-    return RunImport(ImportSource::kOutlook, [&](std::vector<CRelData>& out, ImportError* error) {
-        return ReadOutlookContacts(choose, out, error);
+    return RunImport(ImportSource::kOutlook, [&](const auto& take, ImportError* error) {
+        std::vector<CRelData> contacts;
+        if (!ReadOutlookContacts(choose, contacts, error)) return false;
+        take(std::span<const CRelData>(contacts));
+        return true;
     });
 }
 

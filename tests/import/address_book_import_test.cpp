@@ -113,6 +113,35 @@ TEST_F(AddressBookImport, EntriesWithOneKeyStayInFileOrderSoTheLaterIsMergedLast
     EXPECT_EQ(U(list[1].HomePhone), "222");
 }
 
+// Handed on in parts, the entries come in the same order as in one list, and a book that
+// cannot be opened hands on nothing.
+TEST_F(AddressBookImport, EntriesComeInPartsInFileOrder) {
+    TempDir dir;
+    std::string cards;
+    for (int i = 0; i < 7; ++i)
+        cards += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:P" + std::to_string(i) + "\r\nTEL;TYPE=CELL:13" +
+                 std::to_string(i) + "\r\nEND:VCARD\r\n";
+    dir.Write("book.vcf", cards);
+    UseBook(dir.Path());
+    std::vector<std::size_t> parts;
+    std::vector<CRelData> all;
+    auto take = [&](std::span<const CRelData> part) {
+        parts.push_back(part.size());
+        all.insert(all.end(), part.begin(), part.end());
+    };
+    ASSERT_TRUE(ReadAddressBookContacts(BinDir(), 3, take));
+    EXPECT_EQ(parts, (std::vector<std::size_t>{3, 3, 1}));
+    const std::vector<CRelData> whole = ReadOk();
+    ASSERT_EQ(whole.size(), all.size());
+    EXPECT_EQ(std::memcmp(whole.data(), all.data(), all.size() * sizeof(CRelData)), 0);
+    EXPECT_EQ(U(all[6].MobilePhone1), "136");
+
+    parts.clear();
+    UseBook(dir.Path() + "/none");
+    EXPECT_FALSE(ReadAddressBookContacts(BinDir(), 3, take));
+    EXPECT_TRUE(parts.empty());
+}
+
 TEST_F(AddressBookImport, AnEmptyBookSucceedsAndAMissingOneFails) {
     TempDir dir;
     UseBook(dir.Path());
