@@ -494,24 +494,43 @@ const std::string* CVCardEntry::StringProperty(std::uint32_t tag) const {
 std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
 
-    std::vector<std::string_view> lines;
+    // Lines are taken from the bytes one at a time, never listed all at once.
     std::size_t start = 0;
-    while (start <= bytes.size()) {
+    bool more = true;
+    auto nextLine = [&]() {
         std::size_t nl = bytes.find('\n', start);
         std::string_view line =
             bytes.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        if (nl == std::string_view::npos) break;
-        start = nl + 1;
-    }
+        if (nl == std::string_view::npos)
+            more = false;
+        else
+            start = nl + 1;
+        return line;
+    };
+    // The line after the current one, without taking it.
+    auto peekLine = [&]() {
+        std::size_t nl = bytes.find('\n', start);
+        std::string_view line =
+            bytes.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return line;
+    };
 
     std::vector<CVCardEntry> entries;
+    // Room for every card at once: growing a list of entries step by step would move each
+    // of them over and over.
+    std::size_t cards = 0;
+    for (std::size_t at = 0; (at = bytes.find("BEGIN:VCARD", at)) != std::string_view::npos;
+         at += 11)
+        ++cards;
+    entries.reserve(cards);
     CardBuilder card;
     int depth = 0;
-    std::size_t i = 0;
-    while (i < lines.size()) {
-        std::string logical(lines[i++]);
+    // One buffer for every logical line: folded lines are put together in it.
+    std::string logical;
+    while (more) {
+        logical.assign(nextLine());
         // Whether the line is quoted-printable is known once its name and parameters are
         // complete; each byte is looked at once, however many lines fold together.
         int quotedPrintable = -1;
@@ -527,17 +546,18 @@ std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
         };
         for (;;) {
             // A quoted-printable value that ends in '=' goes on, unchanged, on the next line.
-            if (i < lines.size() && !logical.empty() && logical.back() == '=' &&
-                isQuotedPrintable()) {
+            if (more && !logical.empty() && logical.back() == '=' && isQuotedPrintable()) {
                 logical.pop_back();
-                logical += lines[i++];
+                logical += nextLine();
                 continue;
             }
             // A line that starts with white space folds onto the one before.
-            if (i < lines.size() && !lines[i].empty() &&
-                (lines[i][0] == ' ' || lines[i][0] == '\t')) {
-                logical += lines[i++].substr(1);
-                continue;
+            if (more) {
+                const std::string_view next = peekLine();
+                if (!next.empty() && (next[0] == ' ' || next[0] == '\t')) {
+                    logical += nextLine().substr(1);
+                    continue;
+                }
             }
             break;
         }
@@ -596,6 +616,13 @@ bool LoadAddressBook(const std::string& dir, std::vector<CVCardEntry>& out) {
         if (in.bad()) return false;
         bytes.resize(static_cast<std::size_t>(in.gcount()));
         std::vector<CVCardEntry> entries = ParseVCards(bytes);
+        // The file's bytes are not needed any more once its cards are read.
+        std::string().swap(bytes);
+        if (out.empty()) {
+            out = std::move(entries);
+            continue;
+        }
+        out.reserve(out.size() + entries.size());
         for (CVCardEntry& e : entries) out.push_back(std::move(e));
     }
     return true;
