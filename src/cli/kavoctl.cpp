@@ -495,9 +495,8 @@ int CKavoctl::Restore() {
     if (!Online()) return Fail(msg::kNoNetwork);
     CAddressBookRestore restore(client_);
     const bool ok = restore.Run([this](int count) { Progress(msg::kRestoreProgress, count); });
-    // What arrived is merged also after a failure, as the main window does.
-    const CMergeOutcome merge = MergeContactsChecked(AppState().ContactList);
-    const std::string shortfall = MergeShortfallMessage(merge);
+    // What arrived was merged as it came, also when the download broke off.
+    const std::string shortfall = MergeShortfallMessage(restore.MergeOutcome());
     if (ok && shortfall.empty()) return Done(msg::kRestoreDone);
     std::string message = ok             ? std::string()
                           : interrupted_ ? kMsgInterrupted

@@ -94,14 +94,18 @@ bool CAddressBookStore::Run(const std::atomic<bool>& cancelled, const SyncProgre
 
 bool CAddressBookRestore::Run(const SyncProgress& progress) {
     failure_.clear();
-    std::vector<CRelData>& contacts = AppState().ContactList;
-    contacts.clear();
+    // The download goes into the address book batch by batch as it arrives; the list the
+    // windows show is read from there afterwards.
+    AppState().ContactList.clear();
+    CContactMerger merger;
     std::uint32_t count = 0;
     if (!client_.ContactCount(count)) {
         failure_ = ResultMessage(client_.LastError());
+        merge_ = merger.Finish();
         return false;
     }
     std::int64_t remaining = count;
+    int received = 0;
     bool ok = true;
     std::vector<CRelData> batch;
     while (remaining > 0) {
@@ -111,10 +115,12 @@ bool CAddressBookRestore::Run(const SyncProgress& progress) {
             ok = false;
             break;
         }
-        contacts.insert(contacts.end(), batch.begin(), batch.end());
+        merger.Add(batch);
+        received += static_cast<int>(batch.size());
         remaining -= static_cast<std::int64_t>(batch.size());
-        if (progress) progress(static_cast<int>(contacts.size()));
+        if (progress) progress(received);
     }
+    merge_ = merger.Finish();
     SettleBeforeOutcome();
     return ok;
 }
@@ -177,10 +183,17 @@ CMergeOutcome CContactMerger::Finish() {
     return out_;
 }
 
+CMergeOutcome CContactMerger::FinishQuietly() {
+    if (out_.total > 0) return Finish();
+    return out_;
+}
+
 CMergeOutcome MergeContactsChecked(const std::vector<CRelData>& contacts) {
     CContactMerger merger;
     merger.Add(contacts);
-    return merger.Finish();
+    // A restore merges its download as it arrives and leaves the list empty for the merge
+    // that follows it, whose nothing must not hide how the restore's merge went.
+    return merger.FinishQuietly();
 }
 
 int MergeContacts(const std::vector<CRelData>& contacts) {

@@ -33,26 +33,30 @@ private:
     std::string failure_;
 };
 
-// The worker of "还原通讯录": the contacts stored on the server are collected into the
-// process-wide ContactList, batch by batch; what arrived stays there also when a batch
-// fails, for the merge that follows either way.
-class CAddressBookRestore {
-public:
-    explicit CAddressBookRestore(CKavoTcpClient& client) : client_(client) {}
-    bool Run(const SyncProgress& progress);
-    const std::string& FailureMessage() const { return failure_; }
-
-private:
-    CKavoTcpClient& client_;
-    std::string failure_;
-};
-
 // What a merge stored: `stored` of `total`, and why the rest was not (kNone when all was).
 struct CMergeOutcome {
     int total = 0;
     int stored = 0;
     StoreFault fault = StoreFault::kNone;
     bool Complete() const { return stored == total; }
+};
+
+// The worker of "还原通讯录": the contacts stored on the server are merged into the local
+// store batch by batch as they arrive (CContactMerger), so that a large address book is
+// never held whole; what arrived stays merged also when a batch fails. ContactList is left
+// empty, and the merge that follows a restore (the windows' reload) finds nothing more to
+// store. MergeOutcome() (also LastMergeOutcome()) says how the merge went.
+class CAddressBookRestore {
+public:
+    explicit CAddressBookRestore(CKavoTcpClient& client) : client_(client) {}
+    bool Run(const SyncProgress& progress);
+    const std::string& FailureMessage() const { return failure_; }
+    const CMergeOutcome& MergeOutcome() const { return merge_; }
+
+private:
+    CKavoTcpClient& client_;
+    std::string failure_;
+    CMergeOutcome merge_;
 };
 
 // The merge of contacts that arrive in pieces (a file read a part at a time, a download
@@ -69,6 +73,8 @@ public:
     bool Add(std::span<const CRelData> contacts);
     // Ends the merge: the outcome, also remembered for LastMergeOutcome().
     CMergeOutcome Finish();
+    // The same, but a merge that was given nothing leaves the remembered outcome alone.
+    CMergeOutcome FinishQuietly();
     const CMergeOutcome& Outcome() const { return out_; }
 
 private:
@@ -86,7 +92,8 @@ private:
 // stored; what earlier batches committed stays. A full disk, a read-only or busy or
 // damaged file ends the merge at once.
 CMergeOutcome MergeContactsChecked(const std::vector<CRelData>& contacts);
-// The same, returning the number stored. Both remember their outcome for LastMergeOutcome().
+// The same, returning the number stored. Both remember their outcome for LastMergeOutcome(),
+// unless they were given nothing.
 int MergeContacts(const std::vector<CRelData>& contacts);
 // The outcome of the last merge of this process, for the window that shows it after a
 // handler ran the merge.

@@ -66,7 +66,12 @@ TEST_F(AddressBookSyncTest, StoreThenRestoreIntoAnEmptyStoreGivesBackEveryContac
     int last = 0;
     ASSERT_TRUE(restore.Run([&](int n) { last = n; })) << restore.FailureMessage();
     EXPECT_EQ(last, 2000);
-    ASSERT_EQ(MergeContacts(AppState().ContactList), 2000);
+    // Merged as it arrived: the list holds nothing, and a merge of it changes nothing.
+    EXPECT_EQ(restore.MergeOutcome().total, 2000);
+    EXPECT_EQ(restore.MergeOutcome().stored, 2000);
+    EXPECT_TRUE(AppState().ContactList.empty());
+    EXPECT_EQ(MergeContacts(AppState().ContactList), 0);
+    EXPECT_EQ(LastMergeOutcome().stored, 2000);
 
     std::vector<CRelData> back;
     ASSERT_EQ(local.LoadContacts(back), 2000);
@@ -127,9 +132,10 @@ TEST_F(AddressBookSyncTest, RestoreThatBreaksOffKeepsWhatArrived) {
         killed = true;
     }));
     EXPECT_EQ(restore.FailureMessage(), "(1A)无法连接远程服务器");
-    std::size_t arrived = AppState().ContactList.size();
-    EXPECT_GT(arrived, 0u);
-    EXPECT_LT(arrived, 600u);
+    const int arrived = restore.MergeOutcome().total;
+    EXPECT_GT(arrived, 0);
+    EXPECT_LT(arrived, 600);
+    EXPECT_EQ(restore.MergeOutcome().stored, arrived);
 }
 
 // A merge fed in pieces commits batch by batch and counts what it was given in all.
