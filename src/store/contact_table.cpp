@@ -269,8 +269,10 @@ int CDataAccess::LoadContacts(std::vector<CRelData>& list, std::string_view grou
     struct EndRead {
         std::shared_ptr<store_detail::Connection> conn;
         bool active;
+        // Ends the read without touching the result code of the statements before it,
+        // by which callers tell a list that was read to the end.
         ~EndRead() {
-            if (active) store_detail::Exec(*conn, "COMMIT");
+            if (active) sqlite3_exec(conn->db, "COMMIT", nullptr, nullptr, nullptr);
         }
     } endRead{conn, ownTransaction};
 

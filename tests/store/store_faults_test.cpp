@@ -84,6 +84,22 @@ TEST_F(StoreFaultTest, ADamagedPageIsFoundAtStartAndTheFileCanBeSetAside) {
     EXPECT_TRUE(all.empty());
 }
 
+// A large address book is read in two passes inside one read transaction; a damaged page
+// met in either must still fail the check, not pass for a shorter book.
+TEST_F(StoreFaultTest, ADamagedPageInALargeBookFailsTheCheckedLoad) {
+    FillBook(3000);
+    std::vector<CRelData> all;
+    StoreFault fault = StoreFault::kOther;
+    ASSERT_TRUE(LoadAllContactsChecked(all, fault));
+    ASSERT_EQ(all.size(), 3000u);
+    CloseConnection();
+    ASSERT_TRUE(DamageMiddlePage(DbPath()));
+    ASSERT_TRUE(OpenConnection(DbPath()));
+    all.clear();
+    EXPECT_FALSE(LoadAllContactsChecked(all, fault));
+    EXPECT_NE(fault, StoreFault::kNone);
+}
+
 TEST_F(StoreFaultTest, AWriterWaitsForAnotherProgramsLockThenReportsBusy) {
     FillBook(1);
     SetStoreBusyTimeout(200);
