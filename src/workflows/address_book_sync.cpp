@@ -107,6 +107,10 @@ bool CAddressBookRestore::Run(const SyncProgress& progress) {
     std::int64_t remaining = count;
     int received = 0;
     bool ok = true;
+    // A packet brings a few dozen contacts: they are gathered into batches of the merge's
+    // size, so that each commit carries a full batch.
+    std::vector<CRelData> pending;
+    pending.reserve(kMergeBatch);
     std::vector<CRelData> batch;
     while (remaining > 0) {
         batch.clear();
@@ -115,11 +119,16 @@ bool CAddressBookRestore::Run(const SyncProgress& progress) {
             ok = false;
             break;
         }
-        merger.Add(batch);
+        pending.insert(pending.end(), batch.begin(), batch.end());
+        if (pending.size() >= kMergeBatch) {
+            merger.Add(pending);
+            pending.clear();
+        }
         received += static_cast<int>(batch.size());
         remaining -= static_cast<std::int64_t>(batch.size());
         if (progress) progress(received);
     }
+    merger.Add(pending);
     merge_ = merger.Finish();
     SettleBeforeOutcome();
     return ok;
