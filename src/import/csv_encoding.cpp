@@ -118,4 +118,109 @@ bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::str
     return true;
 }
 
+namespace {
+
+// How many bytes at the end of `s` begin a UTF-8 character whose other bytes are still to
+// come.
+std::size_t CutUtf8Tail(std::string_view s) {
+    for (std::size_t back = 1; back <= 3 && back <= s.size(); ++back) {
+        const auto c = static_cast<unsigned char>(s[s.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return need > back ? back : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+CCsvGbkConverter::~CCsvGbkConverter() { Close(); }
+
+void CCsvGbkConverter::Close() {
+    if (cd_) iconv_close(static_cast<iconv_t>(cd_));
+    cd_ = nullptr;
+}
+
+bool CCsvGbkConverter::Open(const std::string& encoding) {
+    Close();
+    const std::string enc = Upper(encoding);
+    const bool utf16 = enc == kCsvUtf16Le || enc == kCsvUtf16Be;
+    gbk_ = enc == kCsvGbk || enc == "CP936";
+    utf8_ = enc == kCsvUtf8 || enc == "UTF8";
+    unit_ = utf16 ? 2 : 1;
+    bom_ =
+        utf16 ? std::string(enc == kCsvUtf16Le ? kUtf16LeBom : kUtf16BeBom) : std::string(kUtf8Bom);
+    started_ = false;
+    pending_.clear();
+    iconv_t cd = iconv_open("UTF-8", enc.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (gbk_ || utf8_) {
+        iconv_close(cd);
+    } else {
+        cd_ = cd;
+    }
+    return true;
+}
+
+void CCsvGbkConverter::Convert(std::string_view bytes, bool last, std::string& gbk) {
+    std::string_view in = bytes;
+    if (!pending_.empty()) {
+        pending_.append(bytes);
+        in = pending_;
+    }
+    if (!started_) {
+        if (!last && in.size() < bom_.size() && std::string_view(bom_).substr(0, in.size()) == in) {
+            if (pending_.empty()) pending_.assign(in);
+            return;
+        }
+        if (StartsWith(in, bom_)) in.remove_prefix(bom_.size());
+        started_ = true;
+    }
+    std::string rest;
+    if (gbk_) {
+        gbk.append(in);
+    } else if (utf8_ && IsValidUtf8(in.substr(0, in.size() - (last ? 0 : CutUtf8Tail(in))))) {
+        const std::size_t keep = last ? 0 : CutUtf8Tail(in);
+        gbk += Utf8ToGbk(in.substr(0, in.size() - keep));
+        rest.assign(in.substr(in.size() - keep));
+    } else {
+        // Through iconv, as CsvBytesToGbk does: a sequence that is no character becomes
+        // "?", one cut at the chunk's end waits for the next chunk.
+        iconv_t cd = static_cast<iconv_t>(cd_);
+        bool own = false;
+        if (!cd) {
+            cd = iconv_open("UTF-8", "UTF-8");
+            own = true;
+        }
+        utf8Text_.assign(in.size() * 2 + 16, '\0');
+        char* src = const_cast<char*>(in.data());
+        std::size_t srcLeft = in.size();
+        std::size_t used = 0;
+        while (srcLeft > 0) {
+            char* dst = utf8Text_.data() + used;
+            std::size_t dstLeft = utf8Text_.size() - used;
+            const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            used = utf8Text_.size() - dstLeft;
+            if (r != static_cast<std::size_t>(-1)) break;
+            if (errno == E2BIG) {
+                utf8Text_.resize(utf8Text_.size() * 2);
+                continue;
+            }
+            if (errno == EINVAL && !last) {
+                rest.assign(src, srcLeft);
+                break;
+            }
+            const std::size_t skip = unit_ < srcLeft ? unit_ : srcLeft;
+            if (used + 1 > utf8Text_.size()) utf8Text_.resize(utf8Text_.size() * 2);
+            utf8Text_[used++] = '?';
+            src += skip;
+            srcLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        if (own) iconv_close(cd);
+        gbk += Utf8ToGbk(std::string_view(utf8Text_).substr(0, used));
+    }
+    pending_.swap(rest);
+}
+
 }  // namespace kavo

@@ -34,4 +34,31 @@ bool IsKnownCsvEncoding(const std::string& encoding);
 // when the encoding is unknown.
 bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::string& gbk);
 
+// CsvBytesToGbk a chunk at a time, for a file that is never held whole: a character (or
+// a byte order mark) cut at a chunk's end waits in here for the rest of it.
+class CCsvGbkConverter {
+public:
+    CCsvGbkConverter() = default;
+    ~CCsvGbkConverter();
+    CCsvGbkConverter(const CCsvGbkConverter&) = delete;
+    CCsvGbkConverter& operator=(const CCsvGbkConverter&) = delete;
+
+    // False when the encoding is unknown.
+    bool Open(const std::string& encoding);
+    // Appends the GBK text of the next `bytes` to `gbk`; `last` when the file ends with them.
+    void Convert(std::string_view bytes, bool last, std::string& gbk);
+
+private:
+    void Close();
+
+    void* cd_ = nullptr;  // iconv's, for the encodings converted through UTF-8
+    bool gbk_ = false;
+    bool utf8_ = false;
+    std::size_t unit_ = 1;
+    std::string bom_;
+    bool started_ = false;  // the byte order mark has been looked for
+    std::string pending_;   // the cut character's first bytes
+    std::string utf8Text_;
+};
+
 }  // namespace kavo

@@ -16,8 +16,9 @@
 namespace kavo {
 namespace {
 
-// A contacts file larger than this is no contacts file.
-constexpr std::streamoff kMaxFileBytes = 64 * 1024 * 1024;
+// A contacts file larger than this is no contacts file (a million contacts of the
+// product's own kind take some 200 MB).
+constexpr off_t kMaxFileBytes = off_t{2} * 1024 * 1024 * 1024;
 // A quoted value that runs on past this is a stray quote, not a value.
 constexpr std::size_t kMaxValueBytes = 64 * 1024;
 // No contacts export has more columns; the values past it are dropped.
@@ -106,204 +107,371 @@ std::vector<std::string> SplitCsvDataLine(std::string_view line, std::size_t max
     return values;
 }
 
+namespace {
+
+// Comma-separated records, fed a piece of text at a time: a quote, a doubled quote or a
+// line end cut between two pieces is read as if the text were whole.
+class CRecordSplitter {
+public:
+    using Sink = std::function<bool(std::vector<std::string>&)>;  // false stops
+    CRecordSplitter(char separator, Sink sink) : separator_(separator), sink_(std::move(sink)) {}
+
+    // False once the sink said stop.
+    bool Feed(std::string_view text) {
+        for (const char c : text) {
+            if (stopped_) return false;
+            if (quoteInQuotes_) {
+                quoteInQuotes_ = false;
+                if (c == '"') {
+                    Add('"');
+                    continue;
+                }
+                inQuotes_ = false;  // the quote closed the value; `c` follows it
+            }
+            if (inQuotes_) {
+                if (c == '"')
+                    quoteInQuotes_ = true;
+                else
+                    Add(c);
+                continue;
+            }
+            if (c == separator_) {
+                EndValue();
+                started_ = true;
+                continue;
+            }
+            switch (c) {
+                case '"':
+                    inQuotes_ = true;
+                    started_ = true;
+                    break;
+                case '\r':  // a CR LF ends one record: the LF finds none begun
+                case '\n':
+                    EndRecord();
+                    break;
+                default:
+                    Add(c);
+                    started_ = true;
+            }
+        }
+        return !stopped_;
+    }
+    bool Finish() {
+        if (!stopped_) EndRecord();
+        return !stopped_;
+    }
+
+private:
+    void Add(char c) {
+        if (value_.size() < kMaxValueBytes) value_ += c;
+    }
+    void EndValue() {
+        if (record_.size() < kMaxColumns) record_.push_back(std::move(value_));
+        value_.clear();
+    }
+    void EndRecord() {
+        if (started_) {
+            EndValue();
+            if (!sink_(record_)) stopped_ = true;
+        }
+        record_.clear();
+        value_.clear();
+        started_ = false;
+    }
+
+    const char separator_;
+    const Sink sink_;
+    std::vector<std::string> record_;
+    std::string value_;
+    bool inQuotes_ = false;
+    bool quoteInQuotes_ = false;  // a quote inside quotes: doubled, or the value's end
+    bool started_ = false;        // the record has begun: a value, a quote or a comma was seen
+    bool stopped_ = false;
+};
+
+}  // namespace
+
 std::vector<std::vector<std::string>> SplitCsvRecords(std::string_view text, char separator) {
     std::vector<std::vector<std::string>> records;
-    std::vector<std::string> record;
-    std::string value;
-    bool inQuotes = false;
-    bool started = false;  // the record has begun: a value, a quote or a comma was seen
-    auto add = [&value](char c) {
-        if (value.size() < kMaxValueBytes) value += c;
-    };
-    auto endValue = [&] {
-        if (record.size() < kMaxColumns) record.push_back(std::move(value));
-        value.clear();
-    };
-    auto endRecord = [&] {
-        if (started) {
-            endValue();
-            records.push_back(std::move(record));
-        }
-        record.clear();
-        value.clear();
-        started = false;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inQuotes) {
-            if (c != '"') {
-                add(c);
-            } else if (i + 1 < text.size() && text[i + 1] == '"') {
-                add('"');
-                ++i;
-            } else {
-                inQuotes = false;
-            }
-            continue;
-        }
-        if (c == separator) {
-            endValue();
-            started = true;
-            continue;
-        }
-        switch (c) {
-            case '"':
-                inQuotes = true;
-                started = true;
-                break;
-            case '\r':
-                if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-                endRecord();
-                break;
-            case '\n':
-                endRecord();
-                break;
-            default:
-                add(c);
-                started = true;
-        }
-    }
-    endRecord();
+    CRecordSplitter splitter(separator, [&records](std::vector<std::string>& record) {
+        records.push_back(std::move(record));
+        return true;
+    });
+    splitter.Feed(text);
+    splitter.Finish();
     return records;
-}
-
-bool LoadCsvFile(const std::string& path, std::string& bytes, ImportError* error) {
-    bytes.clear();
-    struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-        SetFail(error, ImportError::kFileMissing);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) {
-        SetFail(error, ImportError::kReadFailed);
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        SetFail(error, ImportError::kReadFailed);
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(st.st_size));
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad() || in.gcount() != static_cast<std::streamsize>(bytes.size())) {
-        bytes.clear();
-        SetFail(error, ImportError::kReadFailed);
-        return false;
-    }
-    SetFail(error, ImportError::kNone);
-    return true;
 }
 
 namespace {
 
-// The product's lines: CR LF or LF end a line; a file without any LF ends its lines with
-// CR alone. The last line end adds no empty line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    const bool crOnly = text.find('\n') == std::string_view::npos;
-    const char end = crOnly ? '\r' : '\n';
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t at = text.find(end, start);
-        std::size_t stop = at == std::string_view::npos ? text.size() : at;
-        std::string_view line = text.substr(start, stop - start);
-        if (!crOnly && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = stop + 1;
+// Where a file's bytes come from: the file, read a chunk at a time, or bytes in memory.
+class CChunkSource {
+public:
+    CChunkSource(const std::string* path, std::string_view bytes, std::size_t chunk)
+        : path_(path), bytes_(bytes), chunk_(chunk) {}
+    ~CChunkSource() {
+        if (file_) std::fclose(file_);
     }
-    return lines;
+    CChunkSource(const CChunkSource&) = delete;
+    CChunkSource& operator=(const CChunkSource&) = delete;
+
+    ImportError Open() {
+        if (!path_) return ImportError::kNone;
+        struct stat st;
+        if (path_->empty() || ::stat(path_->c_str(), &st) != 0) return ImportError::kFileMissing;
+        if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return ImportError::kReadFailed;
+        file_ = std::fopen(path_->c_str(), "rb");
+        if (!file_) return ImportError::kReadFailed;
+        buffer_.resize(chunk_);
+        return ImportError::kNone;
+    }
+    // The next bytes, empty at the end; false when the file cannot be read.
+    bool Next(std::string_view& out) {
+        if (!file_) {
+            out = bytes_.substr(std::min(at_, bytes_.size()), chunk_);
+            at_ += out.size();
+            return true;
+        }
+        const std::size_t n = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        out = std::string_view(buffer_.data(), n);
+        return !std::ferror(file_);
+    }
+    // Starts again from the first byte.
+    bool Rewind() {
+        at_ = 0;
+        return !file_ || std::fseek(file_, 0, SEEK_SET) == 0;
+    }
+    // The first `max` bytes, for a look at the encoding; when the file goes on past them,
+    // cut after their last line end so that no character is cut.
+    bool Prefix(std::size_t max, std::string& out) {
+        out.clear();
+        if (!file_) {
+            out.assign(bytes_.substr(0, max));
+            if (bytes_.size() <= max) return true;
+        } else {
+            out.resize(max + 1);
+            const std::size_t n = std::fread(out.data(), 1, out.size(), file_);
+            if (std::ferror(file_) || !Rewind()) return false;
+            out.resize(n);
+            if (n <= max) return true;
+            out.resize(max);
+        }
+        const std::size_t lf = out.rfind('\n');
+        if (lf != std::string::npos) out.resize(lf + 1);
+        return true;
+    }
+
+private:
+    const std::string* path_;
+    std::string_view bytes_;
+    std::size_t chunk_;
+    std::size_t at_ = 0;
+    std::FILE* file_ = nullptr;
+    std::string buffer_;
+};
+
+// One line of the product's rules, as much of it as is ever looked at.
+struct CLineBuffer {
+    std::string text;  // its first kCsvMaxLineChars + 1 bytes
+    std::size_t size = 0;
+    bool tab = false;
+    bool comma = false;
+    char last = 0;
+
+    void Clear() {
+        text.clear();
+        size = 0;
+        tab = comma = false;
+        last = 0;
+    }
+    void Append(std::string_view piece) {
+        if (piece.empty()) return;
+        constexpr std::size_t kKept = kCsvMaxLineChars + 1;
+        if (text.size() < kKept) text.append(piece.substr(0, kKept - text.size()));
+        tab = tab || piece.find('\t') != std::string_view::npos;
+        comma = comma || piece.find(',') != std::string_view::npos;
+        size += piece.size();
+        last = piece.back();
+    }
+    // The line without its CR of a CR LF.
+    std::string_view Line(bool dropCr) {
+        if (dropCr && last == '\r' && text.size() == size) {
+            text.pop_back();
+            --size;
+            last = 0;
+        }
+        return text;
+    }
+};
+
+// The first line of a file may be long, but not this long.
+constexpr std::size_t kMaxFirstLineBytes = 16 * 1024 * 1024;
+// The bytes the encoding is detected from.
+constexpr std::size_t kDetectBytes = 1024 * 1024;
+
+using RowSink = std::function<void(const std::vector<std::string>&)>;
+
+// Reads the source through once: the encoding (`encoding`, or detected), the header and
+// the rules into `doc`, every data row to `onRow`.
+ImportError ScanCsv(CChunkSource& source, const std::string& encoding, bool detectFromPrefix,
+                    CCsvDocument& doc, const RowSink& onRow) {
+    doc = CCsvDocument{};
+    if (ImportError e = source.Open(); e != ImportError::kNone) return e;
+    doc.encoding = encoding;
+    if (doc.encoding.empty()) {
+        std::string prefix;
+        if (!source.Prefix(detectFromPrefix ? kDetectBytes : std::string::npos - 1, prefix))
+            return ImportError::kReadFailed;
+        doc.encoding = DetectCsvEncoding(prefix);
+    }
+    CCsvGbkConverter converter;
+    if (!converter.Open(doc.encoding)) return ImportError::kUnknownEncoding;
+
+    // The product's lines end with LF (CR LF) unless the text holds no LF at all: look
+    // for one first, which the first chunk nearly always shows.
+    std::string gbk;
+    bool anyLf = false;
+    for (bool more = true; more && !anyLf;) {
+        std::string_view chunk;
+        if (!source.Next(chunk)) return ImportError::kReadFailed;
+        more = !chunk.empty();
+        gbk.clear();
+        converter.Convert(chunk, !more, gbk);
+        anyLf = gbk.find('\n') != std::string::npos;
+    }
+    const char eol = anyLf ? '\n' : '\r';
+    if (!source.Rewind() || !converter.Open(doc.encoding)) return ImportError::kReadFailed;
+
+    ImportError failure = ImportError::kNone;
+    bool decided = false;
+    bool headerDone = false;  // other programs' rules: the first record was the header
+    bool anyText = false;
+    std::string head;  // the text up to the first line's end, until the rules are known
+    CLineBuffer line;
+    std::vector<std::string> row;
+    std::optional<CRecordSplitter> records;
+
+    // A data line under the product's rules.
+    auto ownLine = [&](std::string_view text) {
+        SplitCsvDataLine(text, doc.header.size(), row);
+        if (row.empty()) {
+            failure = ImportError::kEmptyLine;
+            return;
+        }
+        ++doc.rowCount;
+        onRow(row);
+    };
+    // A record under other programs' rules: the header first, then the rows.
+    auto otherRecord = [&](std::vector<std::string>& record) {
+        if (!headerDone) {
+            headerDone = true;
+            doc.header = std::move(record);
+            for (std::string& h : doc.header) h = std::string(TrimSpace(h));
+            while (!doc.header.empty() && doc.header.back().empty()) doc.header.pop_back();
+            if (doc.header.size() < 2) {
+                failure =
+                    doc.header.empty() ? ImportError::kNoColumns : ImportError::kTooFewColumns;
+                return false;
+            }
+            return true;
+        }
+        if (record.size() > doc.header.size()) record.resize(doc.header.size());
+        ++doc.rowCount;
+        onRow(record);
+        return true;
+    };
+    // Lines of the product's rules in `text`, the last one perhaps going on in the next.
+    auto ownText = [&](std::string_view text) {
+        while (!text.empty() && failure == ImportError::kNone) {
+            const std::size_t at = text.find(eol);
+            if (at == std::string_view::npos) {
+                line.Append(text);
+                return;
+            }
+            line.Append(text.substr(0, at));
+            ownLine(line.Line(eol == '\n'));
+            line.Clear();
+            text.remove_prefix(at + 1);
+        }
+    };
+    // The first line is whole (or the text ended): the header decides the rules.
+    auto decide = [&](std::string_view first) {
+        decided = true;
+        CLineBuffer firstLine;
+        firstLine.Append(first);
+        const bool tab = firstLine.tab, comma = firstLine.comma;
+        doc.header = SplitCsvHeaderLine(firstLine.Line(eol == '\n'));
+        if (doc.header.empty()) {
+            failure = ImportError::kNoColumns;
+            return;
+        }
+        // A spreadsheet's "Unicode text" separates its values with tabs.
+        const bool tabs = tab && !comma;
+        doc.ownRules = !tabs && doc.encoding == kCsvGbk &&
+                       NoOtherProgramColumns(DefaultCsvMapping(doc.header));
+        if (doc.ownRules) {
+            if (doc.header.size() < 2) {
+                failure = ImportError::kTooFewColumns;
+                return;
+            }
+            const std::size_t end = std::min(head.size(), first.size() + 1);
+            ownText(std::string_view(head).substr(end));
+        } else {
+            doc.header.clear();
+            records.emplace(tabs ? '\t' : ',', otherRecord);
+            records->Feed(head);
+        }
+        std::string().swap(head);
+    };
+    auto feed = [&](std::string_view text) {
+        if (text.empty()) return;
+        anyText = true;
+        if (decided) {
+            if (doc.ownRules)
+                ownText(text);
+            else
+                records->Feed(text);
+            return;
+        }
+        const std::size_t at = text.find(eol);
+        head.append(text);
+        if (at != std::string_view::npos) {
+            decide(std::string_view(head).substr(0, head.size() - text.size() + at));
+        } else if (head.size() > kMaxFirstLineBytes) {
+            failure = ImportError::kNoColumns;
+        }
+    };
+    for (bool more = true; more && failure == ImportError::kNone;) {
+        std::string_view chunk;
+        if (!source.Next(chunk)) return ImportError::kReadFailed;
+        more = !chunk.empty();
+        gbk.clear();
+        converter.Convert(chunk, !more, gbk);
+        feed(gbk);
+    }
+    if (failure != ImportError::kNone) return failure;
+    if (!anyText) return ImportError::kEmptyFile;
+    if (!decided) decide(head);
+    if (failure != ImportError::kNone) return failure;
+    if (doc.ownRules) {
+        if (line.size > 0) ownLine(line.Line(eol == '\n'));
+    } else {
+        records->Finish();
+        if (!headerDone && failure == ImportError::kNone) failure = ImportError::kNoColumns;
+    }
+    return failure;
 }
 
 }  // namespace
 
 bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
                       ImportError* error) {
-    return ParseCsvDocument(bytes, encoding, doc, error, nullptr);
-}
-
-bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
-                      ImportError* error, std::string* lend) {
-    doc = CCsvDocument{};
-    doc.encoding = encoding.empty() ? DetectCsvEncoding(bytes) : encoding;
-    std::string text;
-    // Bytes that are GBK text already are borrowed rather than copied; a document that
-    // keeps its text keeps them, any other outcome gives them back.
-    struct Borrowed {
-        std::string* owner;
-        std::string& text;
-        ~Borrowed() {
-            if (owner && owner->empty()) owner->swap(text);
-        }
-    } borrowed{nullptr, text};
-    const std::string enc = doc.encoding;
-    if (lend && lend->data() == bytes.data() && lend->size() == bytes.size() &&
-        (enc == kCsvGbk || enc == "CP936") &&
-        !(bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")) {
-        text.swap(*lend);
-        borrowed.owner = lend;
-    } else if (!CsvBytesToGbk(bytes, doc.encoding, text)) {
-        SetFail(error, ImportError::kUnknownEncoding);
-        return false;
-    }
-    std::vector<std::string_view> lines = SplitLines(text);
-    if (lines.empty()) {
-        SetFail(error, ImportError::kEmptyFile);
-        return false;
-    }
-    doc.header = SplitCsvHeaderLine(lines[0]);
-    if (doc.header.empty()) {
-        SetFail(error, ImportError::kNoColumns);
-        return false;
-    }
-    // A spreadsheet's "Unicode text" separates its values with tabs.
-    const bool tabs = lines[0].find('\t') != std::string_view::npos &&
-                      lines[0].find(',') == std::string_view::npos;
-    doc.ownRules =
-        !tabs && doc.encoding == kCsvGbk && NoOtherProgramColumns(DefaultCsvMapping(doc.header));
-    if (!doc.ownRules) {
-        std::vector<std::vector<std::string>> records = SplitCsvRecords(text, tabs ? '\t' : ',');
-        if (records.empty()) {
-            SetFail(error, ImportError::kNoColumns);
-            return false;
-        }
-        doc.header = std::move(records.front());
-        for (std::string& h : doc.header) h = std::string(TrimSpace(h));
-        while (!doc.header.empty() && doc.header.back().empty()) doc.header.pop_back();
-        doc.rows.reserve(records.size() - 1);
-        for (std::size_t i = 1; i < records.size(); ++i) {
-            std::vector<std::string>& row = records[i];
-            if (row.size() > doc.header.size()) row.resize(doc.header.size());
-            doc.rows.push_back(std::move(row));
-        }
-    }
-    if (doc.header.size() < 2) {
-        SetFail(error, doc.header.empty() ? ImportError::kNoColumns : ImportError::kTooFewColumns);
-        return false;
-    }
-    if (doc.ownRules) {
-        doc.lines.reserve(lines.size() - 1);
-        std::vector<std::string> row;
-        for (std::size_t i = 1; i < lines.size(); ++i) {
-            const std::string_view line = lines[i];
-            // Only a line that starts with a quote can split into no value at all.
-            const std::string_view examined = ExaminedPart(line);
-            const bool sampled = doc.rows.size() < kCsvSampleRows;
-            if (sampled || examined.empty() || examined.front() == '"') {
-                SplitCsvDataLine(line, doc.header.size(), row);
-                if (row.empty()) {
-                    SetFail(error, ImportError::kEmptyLine);
-                    return false;
-                }
-                if (sampled) doc.rows.push_back(row);
-            }
-            doc.lines.push_back({static_cast<std::uint32_t>(line.data() - text.data()),
-                                 static_cast<std::uint32_t>(line.size())});
-        }
-        doc.text.swap(text);  // the borrowed bytes, if any, stay here
-        borrowed.owner = nullptr;
-    }
-    SetFail(error, ImportError::kNone);
-    return true;
+    CChunkSource source(nullptr, bytes, std::max<std::size_t>(bytes.size(), 1));
+    ImportError e =
+        ScanCsv(source, encoding, false, doc,
+                [&doc](const std::vector<std::string>& row) { doc.rows.push_back(row); });
+    SetFail(error, e);
+    return e == ImportError::kNone;
 }
 
 bool IsOwnCsvFormat(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping) {
@@ -579,45 +747,59 @@ private:
 
 }  // namespace
 
+namespace {
+
+bool HasNameColumn(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping) {
+    for (std::size_t col = 0; col < mapping.size() && col < doc.header.size(); ++col)
+        if (IsNameTarget(mapping[col].target)) return true;
+    return false;
+}
+
+// Builds contacts from the rows it is given into one part's worth of records, handed on
+// when full and built over.
+class CPartBuilder {
+public:
+    CPartBuilder(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping, std::size_t batch,
+                 const CsvContactSink& sink)
+        : builder_(doc, mapping),
+          part_(
+              std::min(std::max<std::size_t>(batch, 1), std::max<std::size_t>(doc.RowCount(), 1))),
+          sink_(sink) {}
+
+    void Add(const std::vector<std::string>& row) {
+        if (!builder_.Build(row, part_[filled_])) return;
+        any_ = true;
+        if (++filled_ < part_.size()) return;
+        sink_(std::span<const CRelData>(part_.data(), filled_));
+        filled_ = 0;
+    }
+    // False with kNoContacts when no row gave a contact.
+    bool Finish(ImportError* error) {
+        if (filled_ > 0) sink_(std::span<const CRelData>(part_.data(), filled_));
+        filled_ = 0;
+        SetFail(error, any_ ? ImportError::kNone : ImportError::kNoContacts);
+        return any_;
+    }
+
+private:
+    RecordBuilder builder_;
+    std::vector<CRelData> part_;
+    const CsvContactSink& sink_;
+    std::size_t filled_ = 0;
+    bool any_ = false;
+};
+
+}  // namespace
+
 bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
                       std::size_t batch, const CsvContactSink& sink, ImportError* error) {
-    bool haveName = false;
-    for (std::size_t col = 0; col < mapping.size() && col < doc.header.size(); ++col)
-        if (IsNameTarget(mapping[col].target)) haveName = true;
-    if (!haveName) {
+    if (!HasNameColumn(doc, mapping)) {
         SetFail(error, ImportError::kNoNameColumn);
         return false;
     }
-    RecordBuilder builder(doc, mapping);
-    // One part's worth of records, built in place and handed on, then built over.
-    batch = std::max<std::size_t>(batch, 1);
-    std::vector<CRelData> part(std::min(batch, std::max<std::size_t>(doc.RowCount(), 1)));
-    std::size_t filled = 0;
-    bool any = false;
-    auto build = [&](const std::vector<std::string>& row) {
-        if (!builder.Build(row, part[filled])) return;
-        any = true;
-        if (++filled < part.size()) return;
-        sink(std::span<const CRelData>(part.data(), filled));
-        filled = 0;
-    };
-    if (doc.ownRules) {
-        std::vector<std::string> row;
-        for (const CCsvDocument::Line& line : doc.lines) {
-            SplitCsvDataLine(std::string_view(doc.text).substr(line.begin, line.size),
-                             doc.header.size(), row);
-            build(row);
-        }
-    } else {
-        for (const std::vector<std::string>& row : doc.rows) build(row);
-    }
-    if (filled > 0) sink(std::span<const CRelData>(part.data(), filled));
-    if (!any) {
-        SetFail(error, ImportError::kNoContacts);
-        return false;
-    }
-    SetFail(error, ImportError::kNone);
-    return true;
+    CPartBuilder parts(doc, mapping, batch, sink);
+    for (const std::vector<std::string>& row : doc.rows) parts.Add(row);
+    return parts.Finish(error);
 }
 
 bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
@@ -630,35 +812,39 @@ bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& ma
         error);
 }
 
-bool CCsvImportPlan::Load(const std::string& path) {
-    std::string bytes;
-    loaded_ = false;
-    if (!LoadCsvFile(path, bytes, &error_)) return false;
-    return LoadBytes(std::move(bytes));
+bool CCsvImportPlan::Scan(const std::string& encoding, CCsvDocument& doc,
+                          ImportError& error) const {
+    CChunkSource source(fromFile_ ? &path_ : nullptr, bytes_, chunkBytes_);
+    error = ScanCsv(source, encoding, fromFile_, doc, [&doc](const std::vector<std::string>& row) {
+        if (doc.rows.size() < kCsvSampleRows) doc.rows.push_back(row);
+    });
+    return error == ImportError::kNone;
 }
 
-bool CCsvImportPlan::LoadBytes(std::string bytes) {
-    bytes_ = std::move(bytes);
-    loaded_ = ParseCsvDocument(bytes_, std::string(), doc_, &error_, &bytes_);
+bool CCsvImportPlan::Load(const std::string& path) {
+    path_ = path;
+    std::string().swap(bytes_);
+    fromFile_ = true;
+    loaded_ = Scan(std::string(), doc_, error_);
     mapping_ = loaded_ ? DefaultCsvMapping(doc_.header) : std::vector<CCsvColumn>();
-    HoldTextOnce();
     return loaded_;
 }
 
-void CCsvImportPlan::HoldTextOnce() {
-    // The product's own file is GBK already: its text is its bytes, kept once.
-    if (!doc_.text.empty() && doc_.text == bytes_) std::string().swap(bytes_);
+bool CCsvImportPlan::LoadBytes(std::string bytes) {
+    path_.clear();
+    bytes_ = std::move(bytes);
+    fromFile_ = false;
+    loaded_ = Scan(std::string(), doc_, error_);
+    mapping_ = loaded_ ? DefaultCsvMapping(doc_.header) : std::vector<CCsvColumn>();
+    return loaded_;
 }
 
 bool CCsvImportPlan::SetEncoding(const std::string& encoding) {
     if (!IsKnownCsvEncoding(encoding)) return false;
     CCsvDocument doc;
     ImportError error = ImportError::kNone;
-    const std::string_view bytes = bytes_.empty() ? std::string_view(doc_.text) : bytes_;
-    if (!ParseCsvDocument(bytes, encoding, doc, &error)) return false;
-    if (bytes_.empty()) bytes_.swap(doc_.text);
+    if (!Scan(encoding, doc, error)) return false;
     doc_ = std::move(doc);
-    HoldTextOnce();
     mapping_ = DefaultCsvMapping(doc_.header);
     error_ = ImportError::kNone;
     loaded_ = true;
@@ -676,12 +862,12 @@ bool CCsvImportPlan::ApplyChoices(std::string_view choices, std::string& reason)
 }
 
 bool CCsvImportPlan::Build(std::vector<CRelData>& out, ImportError* error) const {
-    if (!loaded_) {
-        out.clear();
-        SetFail(error, error_);
-        return false;
-    }
-    return BuildCsvContacts(doc_, mapping_, out, error);
+    out.clear();
+    out.reserve(doc_.RowCount());
+    return Build(
+        doc_.RowCount(),
+        [&out](std::span<const CRelData> part) { out.insert(out.end(), part.begin(), part.end()); },
+        error);
 }
 
 bool CCsvImportPlan::Build(std::size_t batch, const CsvContactSink& sink,
@@ -690,7 +876,24 @@ bool CCsvImportPlan::Build(std::size_t batch, const CsvContactSink& sink,
         SetFail(error, error_);
         return false;
     }
-    return BuildCsvContacts(doc_, mapping_, batch, sink, error);
+    if (!HasNameColumn(doc_, mapping_)) {
+        SetFail(error, ImportError::kNoNameColumn);
+        return false;
+    }
+    // The file once more, each row built as it is split; the rules and the header are
+    // those it was looked at with.
+    CPartBuilder parts(doc_, mapping_, batch, sink);
+    CChunkSource source(fromFile_ ? &path_ : nullptr, bytes_, chunkBytes_);
+    CCsvDocument again;
+    const ImportError e =
+        ScanCsv(source, doc_.encoding, false, again,
+                [&parts](const std::vector<std::string>& row) { parts.Add(row); });
+    if (e != ImportError::kNone || again.header != doc_.header || again.ownRules != doc_.ownRules) {
+        parts.Finish(nullptr);
+        SetFail(error, e != ImportError::kNone ? e : ImportError::kReadFailed);
+        return false;
+    }
+    return parts.Finish(error);
 }
 
 bool ReadCsvContactsFromText(std::string_view content, std::vector<CRelData>& out,
@@ -703,9 +906,12 @@ bool ReadCsvContactsFromText(std::string_view content, std::vector<CRelData>& ou
 
 bool ReadCsvContacts(const std::string& path, std::vector<CRelData>& out, ImportError* error) {
     out.clear();
-    std::string bytes;
-    if (!LoadCsvFile(path, bytes, error)) return false;
-    return ReadCsvContactsFromText(bytes, out, error);
+    CCsvImportPlan plan;
+    if (!plan.Load(path)) {
+        SetFail(error, plan.Error());
+        return false;
+    }
+    return plan.Build(out, error);
 }
 
 }  // namespace kavo

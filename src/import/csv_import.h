@@ -50,40 +50,27 @@ struct CCsvDocument {
     bool ownRules = true;
     std::vector<std::string> header;             // GBK titles
     std::vector<std::vector<std::string>> rows;  // GBK values, at most one per column
+    // All the rows of the file. A file read a chunk at a time (CCsvImportPlan) keeps only
+    // its first kCsvSampleRows rows in `rows`, for a look at it.
+    std::size_t rowCount = 0;
 
-    // Under the product's own rules the data lines are split only as contacts are built
-    // from them (split all at once, a large file takes several times its size): `text` is
-    // the file as GBK, `lines` where its data lines lie in it, and `rows` holds only the
-    // first kCsvSampleRows of them, for a look at the file.
-    struct Line {
-        std::uint32_t begin;
-        std::uint32_t size;
-    };
-    std::string text;
-    std::vector<Line> lines;
-
-    std::size_t RowCount() const { return ownRules ? lines.size() : rows.size(); }
+    std::size_t RowCount() const { return rowCount; }
 };
 
 inline constexpr std::size_t kCsvSampleRows = 100;
+// The bytes read from a file at a time.
+inline constexpr std::size_t kCsvChunkBytes = 256 * 1024;
 
 // SplitCsvDataLine into `values`, whose strings keep their room from line to line.
 void SplitCsvDataLine(std::string_view line, std::size_t maxValues,
                       std::vector<std::string>& values);
 
-// Reads a whole file's bytes (at most 64 MiB).
-bool LoadCsvFile(const std::string& path, std::string& bytes, ImportError* error = nullptr);
-
-// Splits the bytes, in `encoding` or (when empty) the detected one. False, with the
-// reason, for an unknown encoding, a file without a first line, a header of fewer than two
-// columns, and (under the product's own rules) a line without any value.
+// Splits the bytes, in `encoding` or (when empty) the detected one, every row into the
+// document. False, with the reason, for an unknown encoding, a file without a first line,
+// a header of fewer than two columns, and (under the product's own rules) a line without
+// any value.
 bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
                       ImportError* error = nullptr);
-// The same when `bytes` is the whole of `*lend`: bytes that are GBK already move into the
-// document's text instead of being copied, leaving *lend empty. Any document that does not
-// keep them as its text gives them back.
-bool ParseCsvDocument(std::string_view bytes, const std::string& encoding, CCsvDocument& doc,
-                      ImportError* error, std::string* lend);
 
 // True when the file is the product's own kind: GBK, and every column carries one of its
 // labels. Any other file deserves a look before it is imported.
@@ -102,12 +89,18 @@ using CsvContactSink = std::function<void(std::span<const CRelData>)>;
 bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& mapping,
                       std::size_t batch, const CsvContactSink& sink, ImportError* error = nullptr);
 
-// One file on its way in: its bytes, the encoding and the mapping chosen so far. The
-// preview and kavoctl's options change the choices; Build makes the contacts.
+// One file on its way in: where its bytes are, the encoding and the mapping chosen so
+// far. The file is read a chunk at a time, once to look at it (the header, the first rows,
+// the count, the checks of ParseCsvDocument) and once more as the contacts are built, so
+// that it is never held whole. The preview and kavoctl's options change the choices;
+// Build makes the contacts.
 class CCsvImportPlan {
 public:
-    // Reads the file and splits it in the detected encoding.
+    // The bytes read at a time (kCsvChunkBytes unless set before Load).
+    void SetChunkBytes(std::size_t bytes) { chunkBytes_ = bytes > 0 ? bytes : 1; }
+    // Reads the file through and splits it in the encoding detected from its first part.
     bool Load(const std::string& path);
+    // The same for bytes in memory, the encoding detected from all of them.
     bool LoadBytes(std::string bytes);
     // Splits the file again in another encoding; the mapping starts over from the
     // default. False (the plan unchanged) when the encoding is unknown or the file does
@@ -120,17 +113,24 @@ public:
     // The file is not the product's own kind and deserves a look before it is imported.
     bool WantsPreview() const { return loaded_ && !IsOwnCsvFormat(doc_, mapping_); }
     bool Build(std::vector<CRelData>& out, ImportError* error = nullptr) const;
+    // The contacts handed to `sink` a part of at most `batch` at a time as they are
+    // built. The failures are those of BuildCsvContacts, and kReadFailed when the file
+    // can no longer be read.
     bool Build(std::size_t batch, const CsvContactSink& sink, ImportError* error = nullptr) const;
 
     bool Loaded() const { return loaded_; }
     ImportError Error() const { return error_; }
+    // The header and the first kCsvSampleRows rows.
     const CCsvDocument& Document() const { return doc_; }
     const std::vector<CCsvColumn>& Mapping() const { return mapping_; }
 
 private:
-    void HoldTextOnce();
+    bool Scan(const std::string& encoding, CCsvDocument& doc, ImportError& error) const;
 
-    std::string bytes_;  // empty while the document's text is the file's bytes
+    std::string path_;   // the file, or
+    std::string bytes_;  // its bytes when they were given
+    bool fromFile_ = false;
+    std::size_t chunkBytes_ = kCsvChunkBytes;
     CCsvDocument doc_;
     std::vector<CCsvColumn> mapping_;
     ImportError error_ = ImportError::kNone;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -300,4 +301,106 @@ TEST(CsvOtherPrograms, OverlongHeadersAndStrayQuotesStayBounded) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(U(list[0].RelName), "Ann");
     EXPECT_EQ(list[0].RelRemark[sizeof list[0].RelRemark - 1], '\0');
+}
+
+namespace {
+
+struct ChunkedRead {
+    CCsvDocument doc;
+    std::vector<CRelData> contacts;
+};
+
+// The plan reads its bytes `chunk` at a time.
+ChunkedRead ReadInChunks(const std::string& bytes, std::size_t chunk, const std::string& path) {
+    CCsvImportPlan plan;
+    plan.SetChunkBytes(chunk);
+    ChunkedRead read;
+    EXPECT_TRUE(path.empty() ? plan.LoadBytes(bytes) : plan.Load(path)) << chunk;
+    read.doc = plan.Document();
+    EXPECT_TRUE(plan.Build(read.contacts)) << chunk;
+    return read;
+}
+
+}  // namespace
+
+// A file is read a chunk at a time and never held whole: a character, a CR LF, a doubled
+// quote or a quoted line break cut by a chunk's end reads as if the file were whole, at
+// every cut and from memory and from a file alike.
+TEST(CsvChunks, EveryCutReadsAsTheWholeFile) {
+    const std::string cjk = "姓名,组织\r\n赵𠮷,华星\r\n钱孙,远航😀\r\n";
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::size_t contacts;
+    };
+    const std::vector<Case> cases = {
+        {"own GBK", G("姓名,移动电话(公),备注\r\n张三,13800138000,老同学\r\n李四,139,\"同事\"\r\n"),
+         2},
+        {"UTF-8 with quoted lines",
+         "Name,Mobile Phone,Notes\r\n张三,13800138000,\"第一行\r\n第二行 \"\"引\"\"\"\r\n"
+         "李四,13900139000,同事\n",
+         2},
+        {"UTF-16 with surrogate pairs", "\xFF\xFE" + Encode(cjk, "UTF-16LE"), 2},
+        {"UTF-16BE", "\xFE\xFF" + Encode(cjk, "UTF-16BE"), 2},
+        {"GB18030 four-byte sequences", Encode(cjk, "GB18030"), 2},
+        {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + cjk, 2},
+    };
+    kavo::test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ChunkedRead whole = ReadInChunks(c.bytes, kCsvChunkBytes, {});
+        ASSERT_EQ(whole.contacts.size(), c.contacts);
+        const std::string path = dir.Write("chunks.csv", c.bytes);
+        for (std::size_t chunk = 1; chunk <= 9; ++chunk) {
+            for (const std::string& from : {std::string(), path}) {
+                const ChunkedRead cut = ReadInChunks(c.bytes, chunk, from);
+                EXPECT_EQ(cut.doc.encoding, whole.doc.encoding) << chunk;
+                EXPECT_EQ(cut.doc.header, whole.doc.header) << chunk;
+                EXPECT_EQ(cut.doc.rows, whole.doc.rows) << chunk;
+                ASSERT_EQ(cut.contacts.size(), whole.contacts.size()) << chunk;
+                EXPECT_EQ(std::memcmp(cut.contacts.data(), whole.contacts.data(),
+                                      whole.contacts.size() * sizeof(CRelData)),
+                          0)
+                    << chunk;
+            }
+        }
+    }
+    // What the whole reads hold.
+    const ChunkedRead own = ReadInChunks(cases[0].bytes, 2, {});
+    EXPECT_TRUE(own.doc.ownRules);
+    EXPECT_EQ(U(own.contacts[0].RelName), "张三");
+    EXPECT_EQ(U(own.contacts[1].MobilePhone1), "139");
+    const ChunkedRead quoted = ReadInChunks(cases[1].bytes, 3, {});
+    EXPECT_EQ(quoted.doc.rows[0][2], G("第一行\r\n第二行 \"引\""));
+    EXPECT_EQ(U(quoted.contacts[1].RelName), "李四");
+    for (std::size_t i = 2; i < cases.size(); ++i) {
+        const ChunkedRead read = ReadInChunks(cases[i].bytes, 3, {});
+        EXPECT_EQ(U(read.contacts[0].RelName), "赵?") << cases[i].what;
+        EXPECT_EQ(U(read.contacts[1].KeshNum), "远航?") << cases[i].what;
+    }
+}
+
+// The encoding of a file is detected from its first part, cut after a line's end, and
+// lines end as they do in the whole file: a file without any LF ends its lines with CR.
+TEST(CsvChunks, AFileIsDetectedFromItsFirstPartAndKeepsItsLineEnds) {
+    std::string text = "Name,Mobile Phone\r\n";
+    while (text.size() < 3 * 1024 * 1024) text += "张三丰,13800138000\r\n";
+    kavo::test::TempDir dir;
+    CCsvImportPlan plan;
+    ASSERT_TRUE(plan.Load(dir.Write("big.csv", text)));
+    EXPECT_EQ(plan.Document().encoding, kCsvUtf8);
+    std::vector<CRelData> list;
+    ASSERT_TRUE(plan.Build(list));
+    ASSERT_EQ(list.size(), plan.Document().RowCount());
+    EXPECT_EQ(U(list.back().RelName), "张三丰");
+
+    const std::string crOnly = G("姓名,移动电话(公)\r张三,138\r李四,139\r");
+    for (std::size_t chunk : {1u, 2u, 5u}) {
+        plan = CCsvImportPlan();
+        plan.SetChunkBytes(chunk);
+        ASSERT_TRUE(plan.Load(dir.Write("cr.csv", crOnly)));
+        ASSERT_TRUE(plan.Build(list));
+        ASSERT_EQ(list.size(), 2u);
+        EXPECT_EQ(U(list[1].MobilePhone1), "139");
+    }
 }
