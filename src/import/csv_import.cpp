@@ -312,9 +312,11 @@ constexpr std::size_t kDetectBytes = 1024 * 1024;
 using RowSink = std::function<void(const std::vector<std::string>&)>;
 
 // Reads the source through once: the encoding (`encoding`, or detected), the header and
-// the rules into `doc`, every data row to `onRow`.
+// the rules into `doc`, the first `rowsWanted` data rows to `onRow`; the rest are
+// counted and checked.
 ImportError ScanCsv(CChunkSource& source, const std::string& encoding, bool detectFromPrefix,
-                    CCsvDocument& doc, const RowSink& onRow) {
+                    CCsvDocument& doc, const RowSink& onRow,
+                    std::size_t rowsWanted = std::string::npos) {
     doc = CCsvDocument{};
     if (ImportError e = source.Open(); e != ImportError::kNone) return e;
     doc.encoding = encoding;
@@ -353,13 +355,20 @@ ImportError ScanCsv(CChunkSource& source, const std::string& encoding, bool dete
 
     // A data line under the product's rules.
     auto ownLine = [&](std::string_view text) {
+        const bool wanted = doc.rowCount < rowsWanted;
+        // Only a line that starts with a quote can split into no value at all.
+        const std::string_view examined = ExaminedPart(text);
+        if (!wanted && !examined.empty() && examined.front() != '"') {
+            ++doc.rowCount;
+            return;
+        }
         SplitCsvDataLine(text, doc.header.size(), row);
         if (row.empty()) {
             failure = ImportError::kEmptyLine;
             return;
         }
         ++doc.rowCount;
-        onRow(row);
+        if (wanted) onRow(row);
     };
     // A record under other programs' rules: the header first, then the rows.
     auto otherRecord = [&](std::vector<std::string>& record) {
@@ -376,8 +385,7 @@ ImportError ScanCsv(CChunkSource& source, const std::string& encoding, bool dete
             return true;
         }
         if (record.size() > doc.header.size()) record.resize(doc.header.size());
-        ++doc.rowCount;
-        onRow(record);
+        if (doc.rowCount++ < rowsWanted) onRow(record);
         return true;
     };
     // Lines of the product's rules in `text`, the last one perhaps going on in the next.
@@ -815,9 +823,9 @@ bool BuildCsvContacts(const CCsvDocument& doc, const std::vector<CCsvColumn>& ma
 bool CCsvImportPlan::Scan(const std::string& encoding, CCsvDocument& doc,
                           ImportError& error) const {
     CChunkSource source(fromFile_ ? &path_ : nullptr, bytes_, chunkBytes_);
-    error = ScanCsv(source, encoding, fromFile_, doc, [&doc](const std::vector<std::string>& row) {
-        if (doc.rows.size() < kCsvSampleRows) doc.rows.push_back(row);
-    });
+    error = ScanCsv(
+        source, encoding, fromFile_, doc,
+        [&doc](const std::vector<std::string>& row) { doc.rows.push_back(row); }, kCsvSampleRows);
     return error == ImportError::kNone;
 }
 
