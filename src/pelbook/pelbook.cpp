@@ -20,7 +20,7 @@ constexpr std::uint32_t kContextMagic = 0x4B424C50;  // "PLBK"
 
 struct Book {
     std::uint32_t generation = 0;
-    std::vector<kavo::CVCardEntry> entries;
+    kavo::CVCardBook entries;
 };
 
 struct Registry {
@@ -56,12 +56,15 @@ Book* FindBook(Registry& r, const PelbookContext* context, std::uint32_t* slot =
     return book;
 }
 
-const kavo::CVCardEntry* FindEntry(const Book* book, const PelbookEntryId* entry) {
-    if (!book || !entry) return nullptr;
+// The index of the entry an identifier names in `book`, or false for one of another book,
+// a wiped one or none.
+bool FindEntry(const Book* book, const PelbookEntryId* entry, std::size_t& index) {
+    if (!book || !entry) return false;
     EntryWords w;
     std::memcpy(&w, entry->bytes, sizeof w);
-    if (w.generation != book->generation || w.index >= book->entries.size()) return nullptr;
-    return &book->entries[w.index];
+    if (w.generation != book->generation || w.index >= book->entries.Size()) return false;
+    index = w.index;
+    return true;
 }
 
 }  // namespace
@@ -92,7 +95,7 @@ PELBOOK_API int PelbookGetNumEntries(PelbookContext* context) {
     std::lock_guard<std::mutex> lock(r.mutex);
     Book* book = FindBook(r, context);
     if (!book) return 0;
-    std::size_t n = book->entries.size();
+    std::size_t n = book->entries.Size();
     return n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(n);
 }
 
@@ -101,7 +104,7 @@ PELBOOK_API int PelbookGetEntries(PelbookContext* context, PelbookEntryId* entri
     std::lock_guard<std::mutex> lock(r.mutex);
     Book* book = FindBook(r, context);
     if (!book || !entries || capacity <= 0) return 0;
-    std::size_t n = book->entries.size();
+    std::size_t n = book->entries.Size();
     if (n > static_cast<std::size_t>(capacity)) n = static_cast<std::size_t>(capacity);
     for (std::size_t i = 0; i < n; ++i) {
         EntryWords w{static_cast<std::uint32_t>(i), book->generation};
@@ -115,13 +118,15 @@ PELBOOK_API int PelbookGetProp_String(PelbookContext* context, const PelbookEntr
     if (!buffer || size <= 0) return 0;
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    const kavo::CVCardEntry* e = FindEntry(FindBook(r, context), entry);
-    const std::string* text = (e && flags == 0) ? e->StringProperty(tag) : nullptr;
-    if (!text) {
+    const Book* book = FindBook(r, context);
+    std::size_t index = 0;
+    std::string_view text;
+    if (flags != 0 || !FindEntry(book, entry, index) ||
+        !book->entries.StringProperty(index, tag, text)) {
         buffer[0] = '\0';
         return 0;
     }
-    kavo::SetField(buffer, static_cast<std::size_t>(size), kavo::Utf8ToGbk(*text));
+    kavo::SetField(buffer, static_cast<std::size_t>(size), kavo::Utf8ToGbk(text));
     return 1;
 }
 
@@ -130,9 +135,14 @@ PELBOOK_API int PelbookGetProp_SysTime(PelbookContext* context, const PelbookEnt
     if (!fileTime) return 0;
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    const kavo::CVCardEntry* e = FindEntry(FindBook(r, context), entry);
-    if (!e || tag != PELBOOK_PR_BIRTHDAY || e->birthYear == 0) return 0;
-    std::uint64_t t = kavo::DateToFileTime(e->birthYear, e->birthMonth, e->birthDay);
+    const Book* book = FindBook(r, context);
+    std::size_t index = 0;
+    int year = 0, month = 0, day = 0;
+    if (tag != PELBOOK_PR_BIRTHDAY || !FindEntry(book, entry, index) ||
+        !book->entries.Birthday(index, year, month, day)) {
+        return 0;
+    }
+    std::uint64_t t = kavo::DateToFileTime(year, month, day);
     if (t == 0) return 0;
     *fileTime = t;
     return 1;
@@ -143,8 +153,8 @@ PELBOOK_API int PelbookGetProp_Long(PelbookContext* context, const PelbookEntryI
     if (!value) return 0;
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    const kavo::CVCardEntry* e = FindEntry(FindBook(r, context), entry);
-    if (!e || tag != PELBOOK_PR_OBJECT_TYPE) return 0;
+    std::size_t index = 0;
+    if (!FindEntry(FindBook(r, context), entry, index) || tag != PELBOOK_PR_OBJECT_TYPE) return 0;
     *value = 6;  // every entry is a person (MAPI_MAILUSER)
     return 1;
 }
@@ -160,9 +170,10 @@ PELBOOK_API int PelbookGetProp_Short(PelbookContext* context, const PelbookEntry
     if (!value) return 0;
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
-    const kavo::CVCardEntry* e = FindEntry(FindBook(r, context), entry);
-    if (!e || tag != PELBOOK_PR_GENDER) return 0;
-    *value = static_cast<int16_t>(e->gender);
+    const Book* book = FindBook(r, context);
+    std::size_t index = 0;
+    if (!FindEntry(book, entry, index) || tag != PELBOOK_PR_GENDER) return 0;
+    *value = static_cast<int16_t>(book->entries.Gender(index));
     return 1;
 }
 

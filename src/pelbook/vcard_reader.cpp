@@ -1,9 +1,14 @@
 #include "pelbook/vcard_reader.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "codecs/gbk_text.h"
@@ -429,7 +434,155 @@ private:
     std::vector<Property> props_;
 };
 
+// Every text property an entry can hand out, in the order CVCardBook packs them.
+struct TextField {
+    std::uint32_t tag;
+    std::string CVCardEntry::*member;
+};
+constexpr TextField kTextFields[] = {
+    {PELBOOK_PR_DISPLAY_NAME, &CVCardEntry::displayName},
+    {PELBOOK_PR_GIVEN_NAME, &CVCardEntry::givenName},
+    {PELBOOK_PR_SURNAME, &CVCardEntry::surname},
+    {PELBOOK_PR_NICKNAME, &CVCardEntry::nickname},
+    {PELBOOK_PR_TITLE, &CVCardEntry::title},
+    {PELBOOK_PR_COMPANY_NAME, &CVCardEntry::company},
+    {PELBOOK_PR_DEPARTMENT_NAME, &CVCardEntry::department},
+    {PELBOOK_PR_EMAIL_ADDRESS, &CVCardEntry::email},
+    {PELBOOK_PR_OFFICE_LOCATION, &CVCardEntry::officeLocation},
+    {PELBOOK_PR_POSTAL_CODE, &CVCardEntry::postalCode},
+    {PELBOOK_PR_MOBILE_TELEPHONE_NUMBER, &CVCardEntry::mobilePhone},
+    {PELBOOK_PR_BUSINESS_TELEPHONE_NUMBER, &CVCardEntry::workPhone},
+    {PELBOOK_PR_BUSINESS_FAX_NUMBER, &CVCardEntry::workFax},
+    {PELBOOK_PR_HOME_TELEPHONE_NUMBER, &CVCardEntry::homePhone},
+    {PELBOOK_PR_BUSINESS_HOME_PAGE, &CVCardEntry::workHomePage},
+    {PELBOOK_PR_PERSONAL_HOME_PAGE, &CVCardEntry::personalHomePage},
+    {PELBOOK_PR_COMMENT, &CVCardEntry::note},
+};
+
+// A length takes one byte below 128 and a byte more for every further 7 bits.
+std::size_t LengthBytes(std::size_t n) {
+    std::size_t bytes = 1;
+    while (n >= 0x80) n >>= 7, ++bytes;
+    return bytes;
+}
+
+char* PutLength(char* at, std::size_t n) {
+    while (n >= 0x80) {
+        *at++ = static_cast<char>(0x80 | (n & 0x7F));
+        n >>= 7;
+    }
+    *at++ = static_cast<char>(n);
+    return at;
+}
+
+const char* GetLength(const char* at, std::size_t& n) {
+    n = 0;
+    for (int shift = 0;; shift += 7) {
+        unsigned char b = static_cast<unsigned char>(*at++);
+        n |= static_cast<std::size_t>(b & 0x7F) << shift;
+        if (!(b & 0x80)) return at;
+    }
+}
+
+// Blocks are large enough that their count stays small, and small enough that the unused
+// end of the last one does not matter.
+constexpr std::size_t kBlockBytes = 1u << 20;
+
+// Reads one file's cards into `out`. The file is mapped rather than read, and the pages
+// whose cards are packed are handed back as the parse goes on, so that neither the whole
+// file nor its cards as separate entries are ever held.
+bool ReadCards(const char* path, CVCardBook& out) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
+        ::close(fd);
+        return false;
+    }
+    const std::size_t size = static_cast<std::size_t>(st.st_size);
+    if (size == 0) {
+        ::close(fd);
+        return true;
+    }
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::close(fd);
+    if (map == MAP_FAILED) return false;
+    ::madvise(map, size, MADV_SEQUENTIAL);
+    char* base = static_cast<char*>(map);
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    constexpr std::size_t kReleaseBytes = 4u << 20;
+    std::size_t released = 0;
+    ParseVCards(
+        std::string_view(base, size), [&out](CVCardEntry&& e) { out.Add(e); },
+        [&](std::size_t read) {
+            std::size_t done = read / page * page;
+            if (done - released < kReleaseBytes) return;
+            ::madvise(base + released, done - released, MADV_DONTNEED);
+            released = done;
+        });
+    ::munmap(map, size);
+    return true;
+}
+
 }  // namespace
+
+char* CVCardBook::Reserve(std::size_t bytes) {
+    if (bytes > freeBytes_) {
+        std::size_t size = std::max(bytes, kBlockBytes);
+        blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
+        free_ = blocks_.back().get();
+        freeBytes_ = size;
+    }
+    char* at = free_;
+    free_ += bytes;
+    freeBytes_ -= bytes;
+    return at;
+}
+
+void CVCardBook::Add(const CVCardEntry& e) {
+    std::size_t bytes = 0;
+    for (const TextField& f : kTextFields) {
+        std::size_t n = (e.*f.member).size();
+        bytes += LengthBytes(n) + n;
+    }
+    char* at = Reserve(bytes);
+    Record r{at, 0, 0, 0, static_cast<std::uint8_t>(e.gender)};
+    if (e.birthYear > 0 && e.birthYear <= 0xFFFF) {
+        r.birthYear = static_cast<std::uint16_t>(e.birthYear);
+        r.birthMonth = static_cast<std::uint8_t>(e.birthMonth);
+        r.birthDay = static_cast<std::uint8_t>(e.birthDay);
+    }
+    for (const TextField& f : kTextFields) {
+        const std::string& text = e.*f.member;
+        at = PutLength(at, text.size());
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    }
+    records_.push_back(r);
+}
+
+bool CVCardBook::StringProperty(std::size_t index, std::uint32_t tag,
+                                std::string_view& text) const {
+    const char* at = records_[index].texts;
+    for (const TextField& f : kTextFields) {
+        std::size_t n;
+        at = GetLength(at, n);
+        if (f.tag == tag) {
+            text = std::string_view(at, n);
+            return n > 0;
+        }
+        at += n;
+    }
+    return false;
+}
+
+bool CVCardBook::Birthday(std::size_t index, int& year, int& month, int& day) const {
+    const Record& r = records_[index];
+    if (r.birthYear == 0) return false;
+    year = r.birthYear, month = r.birthMonth, day = r.birthDay;
+    return true;
+}
 
 const std::string* CVCardEntry::StringProperty(std::uint32_t tag) const {
     const std::string* s = nullptr;
@@ -492,6 +645,21 @@ const std::string* CVCardEntry::StringProperty(std::uint32_t tag) const {
 }
 
 std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
+    std::vector<CVCardEntry> entries;
+    // Room for every card at once: growing a list of entries step by step would move each
+    // of them over and over.
+    std::size_t cards = 0;
+    for (std::size_t at = 0; (at = bytes.find("BEGIN:VCARD", at)) != std::string_view::npos;
+         at += 11)
+        ++cards;
+    entries.reserve(cards);
+    ParseVCards(bytes, [&entries](CVCardEntry&& e) { entries.push_back(std::move(e)); });
+    return entries;
+}
+
+void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)>& onCard,
+                 const std::function<void(std::size_t)>& onRead) {
+    const std::size_t bom = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
 
     // Lines are taken from the bytes one at a time, never listed all at once.
@@ -517,14 +685,6 @@ std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
         return line;
     };
 
-    std::vector<CVCardEntry> entries;
-    // Room for every card at once: growing a list of entries step by step would move each
-    // of them over and over.
-    std::size_t cards = 0;
-    for (std::size_t at = 0; (at = bytes.find("BEGIN:VCARD", at)) != std::string_view::npos;
-         at += 11)
-        ++cards;
-    entries.reserve(cards);
     CardBuilder card;
     int depth = 0;
     // One buffer for every logical line: folded lines are put together in it.
@@ -571,14 +731,17 @@ std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
             continue;
         }
         if (p.name == "END" && EqualsNoCase(TrimSpace(p.value), "VCARD")) {
-            if (depth > 0 && --depth == 0 && !card.Empty()) entries.push_back(card.Build());
+            if (depth > 0 && --depth == 0) {
+                if (!card.Empty()) onCard(card.Build());
+                // Nothing before the next line is looked at again.
+                if (onRead) onRead(bom + (more ? start : bytes.size()));
+            }
             continue;
         }
         if (depth == 1) card.Add(std::move(p));
     }
     // A last card whose END line was lost is still read.
-    if (depth > 0 && !card.Empty()) entries.push_back(card.Build());
-    return entries;
+    if (depth > 0 && !card.Empty()) onCard(card.Build());
 }
 
 std::string AddressBookDir() {
@@ -591,7 +754,7 @@ std::string AddressBookDir() {
     return std::string();
 }
 
-bool LoadAddressBook(const std::string& dir, std::vector<CVCardEntry>& out) {
+bool LoadAddressBook(const std::string& dir, CVCardBook& out) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (dir.empty() || !fs::is_directory(dir, ec)) return false;
@@ -607,23 +770,7 @@ bool LoadAddressBook(const std::string& dir, std::vector<CVCardEntry>& out) {
     }
     std::sort(files.begin(), files.end());
     for (const fs::path& path : files) {
-        std::uintmax_t size = fs::file_size(path, ec);
-        if (ec || size > kMaxFileBytes) return false;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return false;
-        std::string bytes(static_cast<std::size_t>(size), '\0');
-        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (in.bad()) return false;
-        bytes.resize(static_cast<std::size_t>(in.gcount()));
-        std::vector<CVCardEntry> entries = ParseVCards(bytes);
-        // The file's bytes are not needed any more once its cards are read.
-        std::string().swap(bytes);
-        if (out.empty()) {
-            out = std::move(entries);
-            continue;
-        }
-        out.reserve(out.size() + entries.size());
-        for (CVCardEntry& e : entries) out.push_back(std::move(e));
+        if (!ReadCards(path.c_str(), out)) return false;
     }
     return true;
 }

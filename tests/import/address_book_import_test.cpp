@@ -248,3 +248,77 @@ TEST_F(PelbookLibrary, RefusesStaleContextsAndIdentifiersAndCutsTextToTheBuffer)
     EXPECT_EQ(count(&copy), 0);  // closed: a copy of the context no longer opens anything
     EXPECT_EQ(close(&copy), 0);
 }
+
+TEST_F(PelbookLibrary, EveryEntryOfEveryFileAnswersAsItsCardInAnyOrder) {
+    // Cards of several files, over more than the few MiB after which a file's read pages
+    // are handed back, with texts of every length up to one larger than the library's
+    // blocks, answer as the cards themselves, asked for from the last entry to the first.
+    std::string first, second;
+    for (int i = 0; i < 20000; ++i) {
+        std::string n = std::to_string(i);
+        first += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Name " + n + "\r\nN:Sur" + n + ";Given;;;\r\n";
+        if (i % 3 == 0)
+            first += "TITLE:" + std::string(static_cast<std::size_t>(i % 300), 't') + "\r\n";
+        if (i % 5 == 0) first += "EMAIL:u" + n + "@example.cn\r\nTEL;TYPE=CELL:138" + n + "\r\n";
+        if (i % 7 == 0) first += "BDAY:1980-03-05\r\nGENDER:F\r\n";
+        first +=
+            "NOTE:" + std::string(static_cast<std::size_t>(i % 200), 'n') + "\r\nEND:VCARD\r\n";
+    }
+    second = "BEGIN:VCARD\nFN:Long\nNOTE:" + std::string(3u << 20, 'x') +
+             "\nEND:VCARD\nBEGIN:VCARD\nFN:Last\nORG:Firm;Sales\nEND:VCARD\n";
+    TempDir dir;
+    dir.Write("a.vcf", first);
+    dir.Write("b.VCF", second);
+    std::vector<CVCardEntry> cards = ParseVCards(first);
+    for (CVCardEntry& e : ParseVCards(second)) cards.push_back(std::move(e));
+    ASSERT_EQ(cards.size(), 20002u);
+    UseBook(dir.Path());
+
+    auto open = Get<PelbookOpenFn>("PelbookOpen");
+    auto count = Get<PelbookGetNumEntriesFn>("PelbookGetNumEntries");
+    auto entries = Get<PelbookGetEntriesFn>("PelbookGetEntries");
+    auto text = Get<PelbookGetPropStringFn>("PelbookGetProp_String");
+    auto time = Get<PelbookGetPropSysTimeFn>("PelbookGetProp_SysTime");
+    auto gender = Get<PelbookGetPropShortFn>("PelbookGetProp_Short");
+    auto freeEntries = Get<PelbookFreeEntriesFn>("PelbookFreeEntries");
+    auto close = Get<PelbookCloseFn>("PelbookClose");
+
+    PelbookContext ctx;
+    ASSERT_NE(open(&ctx), 0);
+    ASSERT_EQ(count(&ctx), 20002);
+    std::vector<PelbookEntryId> ids(20002);
+    ASSERT_EQ(entries(&ctx, ids.data(), 20002), 20002);
+    const std::uint32_t tags[] = {PELBOOK_PR_COMMENT,
+                                  PELBOOK_PR_DISPLAY_NAME,
+                                  PELBOOK_PR_GIVEN_NAME,
+                                  PELBOOK_PR_SURNAME,
+                                  PELBOOK_PR_TITLE,
+                                  PELBOOK_PR_COMPANY_NAME,
+                                  PELBOOK_PR_DEPARTMENT_NAME,
+                                  PELBOOK_PR_EMAIL_ADDRESS,
+                                  PELBOOK_PR_MOBILE_TELEPHONE_NUMBER,
+                                  PELBOOK_PR_NICKNAME,
+                                  PELBOOK_PR_PERSONAL_HOME_PAGE};
+    std::vector<char> buf((4u << 20));
+    int wrong = 0;
+    for (std::size_t i = cards.size(); i-- > 0;) {
+        for (std::uint32_t tag : tags) {
+            const std::string* want = cards[i].StringProperty(tag);
+            // Room for the text and a little more: the library may fill the whole buffer.
+            int room = static_cast<int>(want ? want->size() + 16 : 16);
+            int got = text(&ctx, &ids[i], tag, buf.data(), room, 0);
+            if (got != (want ? 1 : 0) || std::string(buf.data()) != (want ? *want : "")) ++wrong;
+        }
+        std::uint64_t ft = 0;
+        int hasBirthday = time(&ctx, &ids[i], PELBOOK_PR_BIRTHDAY, &ft);
+        if (hasBirthday != (cards[i].birthYear != 0 ? 1 : 0)) ++wrong;
+        std::int16_t g = -1;
+        gender(&ctx, &ids[i], PELBOOK_PR_GENDER, &g);
+        if (g != cards[i].gender) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(freeEntries(&ctx, ids.data(), 20002), 1);
+    // A wiped identifier names no entry, not the first one.
+    EXPECT_EQ(text(&ctx, &ids[5], PELBOOK_PR_DISPLAY_NAME, buf.data(), 64, 0), 0);
+    EXPECT_EQ(close(&ctx), 1);
+}
