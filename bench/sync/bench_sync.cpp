@@ -21,6 +21,7 @@
 #include "codecs/gbk_text.h"
 #include "dialogs/message_box.h"
 #include "dialogs/waitting_dlg.h"
+#include "process_run.h"
 #include "server_runner.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
@@ -29,9 +30,11 @@
 #include "workflows/address_book_sync.h"
 #include "workflows/login_flow.h"
 
-extern char** environ;
-
 namespace {
+
+using kavo::bench::Median;
+using kavo::bench::ProcessRun;
+using kavo::bench::RunProcess;
 
 constexpr int kContacts = 10000;
 constexpr int kLargeContacts = 100000;
@@ -59,46 +62,6 @@ double Run(CZPWaittingDlg& dlg, bool& ok) {
     ok = dlg.exec() == kIdOk;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
-}
-
-// One run of kavoctl: its wall time and its peak resident memory.
-struct ProcessRun {
-    bool ok = false;
-    double ms = 0;
-    double peakMiB = 0;
-};
-
-// A child started from this process begins as a view of it, and the kernel counts this
-// process's peak as the child's: give memory back and forget the peak before each start.
-ProcessRun RunProcess(const std::vector<std::string>& args) {
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    ProcessRun run;
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto t0 = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return run;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
-    run.ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return run;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // The product's own CSV file of `count` contacts, GBK.

@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
-#include <fstream>
 #include <QTimer>
+#include <fstream>
 
 #include "app/main_dlg.h"
 #include "app/tray_icon.h"
@@ -24,6 +24,7 @@
 #include "dialogs/statistics_dlg.h"
 #include "dialogs/waitting_dlg.h"
 #include "import/csv_import.h"
+#include "main_window_fixture.h"
 #include "session_fixture.h"
 #include "skin/skin_button.h"
 #include "skin/skin_dialog.h"
@@ -68,34 +69,9 @@ TEST(CommandMenusTest, ToolbarAndNotifyMenusCarryTheirIdentifiersAndCaptions) {
     EXPECT_EQ(chosen, 32821);
 }
 
-class MainCommandsTest : public test::SessionTest {
+class MainCommandsTest : public test::MainWindowTest {
 protected:
-    void SetUp() override {
-        SessionTest::SetUp();
-        CZPMessageScript::Reset();
-        CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
-        CTrayIcon::SetAvailableForTests(true);
-        StartServer(false);
-        ASSERT_TRUE(Register("cmduser", "pw"));
-        ASSERT_TRUE(LogIn("cmduser", "pw"));
-        main = std::make_unique<CZPMainDlg>();
-        commands = new CZPMainCommands(main.get(), client());
-        commands->Install();
-        main->show();
-    }
-    void TearDown() override {
-        main.reset();
-        CTrayIcon::SetAvailableForTests(std::nullopt);
-        CZPMessageScript::Reset();
-        SessionTest::TearDown();
-    }
-    static bool Asked(const char* text) {
-        for (const SShownMessage& m : CZPMessageScript::Shown())
-            if (m.text == QString::fromUtf8(text)) return true;
-        return false;
-    }
-    std::unique_ptr<CZPMainDlg> main;
-    CZPMainCommands* commands = nullptr;  // owned by the main window
+    MainCommandsTest() : MainWindowTest("cmduser") {}
 };
 
 TEST_F(MainCommandsTest, HidingAsksToUploadOnlyWhenOnlineAndChanged) {

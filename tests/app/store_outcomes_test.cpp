@@ -11,6 +11,7 @@
 #include "app/tray_icon.h"
 #include "app/zp_skin_lib_app.h"
 #include "dialogs/message_box.h"
+#include "main_window_fixture.h"
 #include "session_fixture.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
@@ -42,28 +43,14 @@ public:
     using CZpSkinLibApp::StartStore;
 };
 
-class StoreOutcomesTest : public test::SessionTest {
+class StoreOutcomesTest : public test::MainWindowTest {
 protected:
-    void SetUp() override {
-        SessionTest::SetUp();
-        CZPMessageScript::Reset();
-        CZPMessageScript::SetResponder([](const SShownMessage&) { return kIdOk; });
-        CTrayIcon::SetAvailableForTests(true);
-        StartServer(false);
-        ASSERT_TRUE(Register("guarded", "pw"));
-        ASSERT_TRUE(LogIn("guarded", "pw"));
-        main = std::make_unique<CZPMainDlg>();
-        commands = new CZPMainCommands(main.get(), client());
-        commands->Install();
-        main->show();
-    }
+    StoreOutcomesTest() : MainWindowTest("guarded") {}
     void TearDown() override {
         main.reset();
         SetStoreBusyTimeout(5000);
         SetLocalStoreDamage(false);
-        CTrayIcon::SetAvailableForTests(std::nullopt);
-        CZPMessageScript::Reset();
-        SessionTest::TearDown();
+        MainWindowTest::TearDown();
     }
     // Forgets what was shown; from now on every message is answered with OK.
     static void ResetMessages() {
@@ -87,8 +74,6 @@ protected:
         EXPECT_TRUE(client().ContactCount(count));
         return static_cast<int>(count);
     }
-    std::unique_ptr<CZPMainDlg> main;
-    CZPMainCommands* commands = nullptr;  // owned by the main window
 };
 
 TEST_F(StoreOutcomesTest, AStoreThatWouldShrinkTheServersBookAsksFirst) {
