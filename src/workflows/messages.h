@@ -108,6 +108,9 @@ inline constexpr const char* kAlreadyInLeft = "联系人已存在于左边列表
 // Personal information, history and about.
 inline constexpr const char* kPasswordChanged = "密码修改成功!";
 inline constexpr const char* kPasswordChangeFailed = "密码修改失败，请尝试再次修改！";
+// Our own: the server took the new password, the local users table did not.
+inline constexpr const char* kPasswordChangedNotStored =
+    "服务器上的密码已修改，但未能保存到本地数据库，离线登录仍需使用原密码!";
 inline constexpr const char* kWelcomeShort = "欢迎您!";
 inline constexpr const char* kHistoryGreeting = "%s 欢迎您!您最后更新的日期:%s";
 inline constexpr const char* kPcVersion = "v20091208";

@@ -66,12 +66,22 @@ PasswordChange ChangeCurrentPassword(CKavoTcpClient& client, const std::string& 
     if (!client.ChangePassword(name, current, next)) return PasswordChange::kRefused;
     state.SetCurrentUser(name, next);
     // The row keeps its login state: the user is still logged in on this PC.
-    CDataAccess().UpdateUser(name, next, state.LoginMode.load());
+    // The server already holds the new password: a local write that fails only leaves the
+    // offline login on the old one, and the user must hear that.
+    if (!CDataAccess().UpdateUser(name, next, state.LoginMode.load()))
+        return PasswordChange::kNotStoredLocally;
     return PasswordChange::kOk;
 }
 
 const char* PasswordChangeMessage(PasswordChange result) {
-    return result == PasswordChange::kOk ? msg::kPasswordChanged : msg::kPasswordChangeFailed;
+    switch (result) {
+        case PasswordChange::kOk:
+            return msg::kPasswordChanged;
+        case PasswordChange::kNotStoredLocally:
+            return msg::kPasswordChangedNotStored;
+        default:
+            return msg::kPasswordChangeFailed;
+    }
 }
 
 }  // namespace kavo

@@ -25,10 +25,11 @@ std::string StripRefusedPasswordChars(const std::string& utf8);
 
 enum class PasswordChange {
     kOk,
-    kConfirmDiffers,  // the new password and its repetition differ
-    kOldWrong,        // the old password is not the current user's
-    kTooLong,         // the new password does not fit the users table's 20 bytes
-    kRefused,         // the server said no (or could not be reached)
+    kConfirmDiffers,    // the new password and its repetition differ
+    kOldWrong,          // the old password is not the current user's
+    kTooLong,           // the new password does not fit the users table's 20 bytes
+    kRefused,           // the server said no (or could not be reached)
+    kNotStoredLocally,  // the server took it, but the users table could not be written
 };
 
 // Changes the current user's password (all texts UTF-8, compared exactly): the checks, then
@@ -36,7 +37,7 @@ enum class PasswordChange {
 // users table hold the new password. Nothing is sent when a check fails.
 PasswordChange ChangeCurrentPassword(CKavoTcpClient& client, const std::string& oldPassword,
                                      const std::string& newPassword, const std::string& confirm);
-// "密码修改成功!" or "密码修改失败，请尝试再次修改！".
+// "密码修改成功!", the partial outcome, or "密码修改失败，请尝试再次修改！".
 const char* PasswordChangeMessage(PasswordChange result);
 
 }  // namespace kavo

@@ -2,11 +2,14 @@
 #include "workflows/personal_info_flow.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "codecs/gbk_text.h"
 #include "session_fixture.h"
 #include "store/app_state.h"
 #include "store/data_access.h"
+#include "store/program_dir.h"
+#include "store/store_health.h"
 #include "workflows/login_flow.h"
 #include "workflows/messages.h"
 #include "workflows/server_views_flow.h"
@@ -65,6 +68,21 @@ TEST_F(PersonalInfoFlowTest, ChangeChecksLocallyThenChangesEverywhere) {
     EXPECT_TRUE(DescribeLoginFailure(26, form, false).offlineOffered);
     CLoginForm old{"demo", "demo123", {}};
     EXPECT_FALSE(DescribeLoginFailure(26, old, false).offlineOffered);
+}
+
+TEST_F(PersonalInfoFlowTest, APasswordTheLocalStoreCouldNotKeepIsReportedAsOnlyHalfChanged) {
+    SetStoreBusyTimeout(200);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(GetDatabasePath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const PasswordChange result = ChangeCurrentPassword(client(), "demo123", "new1", "new1");
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    SetStoreBusyTimeout(5000);
+    EXPECT_EQ(result, PasswordChange::kNotStoredLocally);
+    EXPECT_STREQ(PasswordChangeMessage(result), msg::kPasswordChangedNotStored);
+    // The server took it; this PC's offline login still knows the old one.
+    EXPECT_EQ(CDataAccess().GetUserPassword("demo"), "demo123");
 }
 
 TEST_F(PersonalInfoFlowTest, StatisticsAndHistoryFillTheirOwnRecordsOnly) {
