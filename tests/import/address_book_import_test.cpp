@@ -187,6 +187,14 @@ protected:
     void SetUp() override {
         handle_ = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle_, nullptr) << dlerror();
+        open = Get<PelbookOpenFn>("PelbookOpen");
+        count = Get<PelbookGetNumEntriesFn>("PelbookGetNumEntries");
+        entries = Get<PelbookGetEntriesFn>("PelbookGetEntries");
+        text = Get<PelbookGetPropStringFn>("PelbookGetProp_String");
+        time = Get<PelbookGetPropSysTimeFn>("PelbookGetProp_SysTime");
+        gender = Get<PelbookGetPropShortFn>("PelbookGetProp_Short");
+        freeEntries = Get<PelbookFreeEntriesFn>("PelbookFreeEntries");
+        close = Get<PelbookCloseFn>("PelbookClose");
     }
     void TearDown() override {
         if (handle_) dlclose(handle_);
@@ -197,6 +205,15 @@ protected:
         return reinterpret_cast<Fn>(dlsym(handle_, name));
     }
     void* handle_ = nullptr;
+    // The library's exports, as the program calls them.
+    PelbookOpenFn open = nullptr;
+    PelbookGetNumEntriesFn count = nullptr;
+    PelbookGetEntriesFn entries = nullptr;
+    PelbookGetPropStringFn text = nullptr;
+    PelbookGetPropSysTimeFn time = nullptr;
+    PelbookGetPropShortFn gender = nullptr;
+    PelbookFreeEntriesFn freeEntries = nullptr;
+    PelbookCloseFn close = nullptr;
 };
 
 TEST_F(PelbookLibrary, RefusesStaleContextsAndIdentifiersAndCutsTextToTheBuffer) {
@@ -205,13 +222,6 @@ TEST_F(PelbookLibrary, RefusesStaleContextsAndIdentifiersAndCutsTextToTheBuffer)
                            "张三\nBDAY:19800305\nEND:VCARD\n"
                            "BEGIN:VCARD\nVERSION:3.0\nFN:B\nEND:VCARD\n");
     UseBook(dir.Path());
-    auto open = Get<PelbookOpenFn>("PelbookOpen");
-    auto count = Get<PelbookGetNumEntriesFn>("PelbookGetNumEntries");
-    auto entries = Get<PelbookGetEntriesFn>("PelbookGetEntries");
-    auto text = Get<PelbookGetPropStringFn>("PelbookGetProp_String");
-    auto time = Get<PelbookGetPropSysTimeFn>("PelbookGetProp_SysTime");
-    auto close = Get<PelbookCloseFn>("PelbookClose");
-    auto freeEntries = Get<PelbookFreeEntriesFn>("PelbookFreeEntries");
 
     PelbookContext never;
     std::memset(&never, 0x5A, sizeof never);
@@ -273,15 +283,6 @@ TEST_F(PelbookLibrary, EveryEntryOfEveryFileAnswersAsItsCardInAnyOrder) {
     for (CVCardEntry& e : ParseVCards(second)) cards.push_back(std::move(e));
     ASSERT_EQ(cards.size(), 20002u);
     UseBook(dir.Path());
-
-    auto open = Get<PelbookOpenFn>("PelbookOpen");
-    auto count = Get<PelbookGetNumEntriesFn>("PelbookGetNumEntries");
-    auto entries = Get<PelbookGetEntriesFn>("PelbookGetEntries");
-    auto text = Get<PelbookGetPropStringFn>("PelbookGetProp_String");
-    auto time = Get<PelbookGetPropSysTimeFn>("PelbookGetProp_SysTime");
-    auto gender = Get<PelbookGetPropShortFn>("PelbookGetProp_Short");
-    auto freeEntries = Get<PelbookFreeEntriesFn>("PelbookFreeEntries");
-    auto close = Get<PelbookCloseFn>("PelbookClose");
 
     PelbookContext ctx;
     ASSERT_NE(open(&ctx), 0);
