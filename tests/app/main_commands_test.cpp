@@ -37,6 +37,14 @@ using namespace kavo;
 
 namespace {
 
+// A contact of a name and a first mobile number (UTF-8).
+CRelData Person(const char* name, const char* mobile) {
+    CRelData rel;
+    SetFieldUtf8(rel.RelName, name);
+    SetField(rel.MobilePhone1, mobile);
+    return rel;
+}
+
 QStringList Captions(const CZPCommandMenu& menu) {
     QStringList captions;
     for (QAction* action : menu.actions()) captions << action->text();
@@ -104,12 +112,7 @@ TEST_F(MainCommandsTest, HidingAsksToUploadOnlyWhenOnlineAndChanged) {
 
     // Online and changed: asked; Yes stores and clears the mark.
     AppState().LoginMode = 2;
-    MergeContacts({[] {
-        CRelData rel;
-        SetFieldUtf8(rel.RelName, "王小明");
-        SetField(rel.MobilePhone1, "13912345678");
-        return rel;
-    }()});
+    MergeContacts({Person("王小明", "13912345678")});
     CZPMessageScript::QueueAnswers({kIdYes});
     main->OnSkinButton(CZPMainDlg::kCodeClose);
     EXPECT_TRUE(Asked(msg::kAskUploadChanged));
@@ -358,12 +361,7 @@ TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheS
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
     }
-    MergeContacts({[] {
-        CRelData rel;
-        SetFieldUtf8(rel.RelName, "丙三");
-        SetField(rel.MobilePhone1, "13900000003");
-        return rel;
-    }()});
+    MergeContacts({Person("丙三", "13900000003")});
     main->ShowView(CZPMainDlg::kViewContacts);
     main->SelectRowByUser(0);
     main->ShowView(CZPMainDlg::kViewSms);
@@ -385,12 +383,7 @@ TEST_F(MainCommandsTest, ImportShowsTheMergedContactsAndTheStatusLineFollowsTheS
 }
 
 TEST_F(MainCommandsTest, TheStatusLineFollowsTheStatisticsWindow) {
-    MergeContacts({[] {
-        CRelData rel;
-        SetFieldUtf8(rel.RelName, "己六");
-        SetField(rel.MobilePhone1, "13900000006");
-        return rel;
-    }()});
+    MergeContacts({Person("己六", "13900000006")});
     commands->Store();
     // The line still shows an older figure, as after a store by another copy.
     AppState().ServerStats.Clear();
@@ -410,18 +403,7 @@ TEST_F(MainCommandsTest, TheStatusLineFollowsTheStatisticsWindow) {
 }
 
 TEST_F(MainCommandsTest, LoggingInAgainForgetsEveryViewsSelectedRow) {
-    MergeContacts({[] {
-                       CRelData rel;
-                       SetFieldUtf8(rel.RelName, "丁四");
-                       SetField(rel.MobilePhone1, "13900000004");
-                       return rel;
-                   }(),
-                   [] {
-                       CRelData rel;
-                       SetFieldUtf8(rel.RelName, "戊五");
-                       SetField(rel.MobilePhone1, "13900000005");
-                       return rel;
-                   }()});
+    MergeContacts({Person("丁四", "13900000004"), Person("戊五", "13900000005")});
     main->ShowView(CZPMainDlg::kViewContacts);
     main->SelectRowByUser(1);
     ASSERT_EQ(main->SelectedRow(), 1);
