@@ -243,7 +243,7 @@ void CZPMainCommands::Restore() {
     CZPWaittingDlg progress(CZPWaittingDlg::kRestore, m_client, m_main);
     if (m_main)
         progress.SetMergeHandler([main = m_main] {
-            if (main) main->MergeContacts();
+            if (main) main->ShowMergedContacts();
         });
     Run(progress);
 }

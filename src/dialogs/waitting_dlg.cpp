@@ -66,10 +66,12 @@ void CZPWaittingDlg::StartWorker() {
     kavo::CKavoTcpClient* client = &m_client;
     CZPWorkerRunner* runner = &m_worker;
     std::string* failure = &m_failure;
+    std::string* shortfall = &m_shortfall;
+    m_shortfall.clear();
     const int direction = m_direction;
     m_worker.Start(
         this,
-        [this, client, runner, failure, direction](const std::atomic<bool>& cancelled) {
+        [this, client, runner, failure, shortfall, direction](const std::atomic<bool>& cancelled) {
             // Progress goes to the window as a queued call; the count is copied.
             auto progress = [this, runner](int count) {
                 runner->Post([this, count] { OnProgress(count); });
@@ -83,6 +85,8 @@ void CZPWaittingDlg::StartWorker() {
                 kavo::CAddressBookRestore restore(*client);
                 ok = restore.Run(progress);
                 *failure = restore.FailureMessage();
+                // The download went into the address book as it arrived.
+                *shortfall = kavo::MergeShortfallMessage(restore.MergeOutcome());
             }
             m_workerSucceeded = ok;
             return ok;
@@ -119,10 +123,8 @@ void CZPWaittingDlg::OnSkinButton(int code) {
 void CZPWaittingDlg::Merge() {
     if (m_direction != kRestore || m_merged) return;
     m_merged = true;
-    if (m_merge)
-        m_merge();
-    else
-        kavo::MergeContacts(kavo::AppState().ContactList);
+    // The restore merged what arrived; the window that asked shows it.
+    if (m_merge) m_merge();
 }
 
 void CZPWaittingDlg::Finish(int code) {
@@ -132,10 +134,8 @@ void CZPWaittingDlg::Finish(int code) {
     // What arrived before a failure is kept, like a complete download.
     Merge();
     // A restore is complete only when the local store took everything that arrived.
-    std::string shortfall;
-    if (m_direction == kRestore) shortfall = kavo::MergeShortfallMessage(kavo::LastMergeOutcome());
-    if (!shortfall.empty()) {
-        m_failure = ok ? shortfall : m_failure + "\n" + shortfall;
+    if (!m_shortfall.empty()) {
+        m_failure = ok ? m_shortfall : m_failure + "\n" + m_shortfall;
         ok = false;
     }
     hide();

@@ -70,7 +70,8 @@ private:
     kavo::CKavoTcpClient& m_client;
     QString m_text;
     QString m_resultMessage;
-    std::string m_failure;  // written by the worker before it posts its outcome
+    std::string m_failure;    // written by the worker before it posts its outcome
+    std::string m_shortfall;  // the same: what a restore's merge could not store, and why
     std::atomic<bool> m_workerSucceeded{false};
     bool m_started = false;
     bool m_handled = false;
