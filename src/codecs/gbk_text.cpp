@@ -164,6 +164,8 @@ void SetField(char* field, std::size_t width, std::string_view text) {
 }
 
 std::string_view FieldText(const char* field, std::size_t width) {
+    // Most fields of a contact are empty: they end at once.
+    if (width == 0 || field[0] == '\0') return std::string_view(field, 0);
     const void* nul = std::memchr(field, 0, width);
     return std::string_view(field, nul ? static_cast<const char*>(nul) - field : width);
 }

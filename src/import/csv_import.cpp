@@ -597,6 +597,30 @@ std::string DateValue(std::string_view v) {
     return out;
 }
 
+// A field's value while a row is collected: set or not, like an optional text, but it
+// keeps its room when emptied, so that row after row reuses the same buffers.
+class CFieldValue {
+public:
+    explicit operator bool() const { return set_; }
+    std::string& operator*() { return text_; }
+    const std::string& operator*() const { return text_; }
+    std::string* operator->() { return &text_; }
+    const std::string* operator->() const { return &text_; }
+    CFieldValue& operator=(std::string_view text) {
+        text_.assign(text);
+        set_ = true;
+        return *this;
+    }
+    void reset() {
+        text_.clear();
+        set_ = false;
+    }
+
+private:
+    std::string text_;
+    bool set_ = false;
+};
+
 // Collects the values of one row field by field, then writes the record.
 class RecordBuilder {
 public:
@@ -613,18 +637,20 @@ public:
         for (std::size_t col = 0; col < mapping_.size() && col < row.size(); ++col) {
             const CCsvColumn& c = mapping_[col];
             // The product's own labels carry values as they are; other columns are tidied.
-            std::string value = doc_.ownRules || c.match == ECsvMatch::kOwnLabel
-                                    ? row[col]
-                                    : Clean(row[col], c.target);
+            if (!doc_.ownRules && c.match != ECsvMatch::kOwnLabel)
+                cleaned_ = Clean(row[col], c.target);
+            const std::string_view value = doc_.ownRules || c.match == ECsvMatch::kOwnLabel
+                                               ? std::string_view(row[col])
+                                               : std::string_view(cleaned_);
             T target = Resolve(c, row);
             if (target != T::kIgnore && !value.empty()) anyValue = true;
             const int t = static_cast<int>(target);
             if (t < kCsvFieldTargets) {
-                Put(target, col, std::move(value));
+                Put(target, col, value);
             } else if (target == T::kRemark) {
                 AddRemark(col, c.ownSlot >= 0, value);
             } else if (target >= T::kGivenName && target <= T::kBirthDay) {
-                parts_[t - static_cast<int>(T::kGivenName)] = std::move(value);
+                parts_[t - static_cast<int>(T::kGivenName)] = value;
             }
         }
         if (!doc_.ownRules && !anyValue) return false;
@@ -670,18 +696,18 @@ private:
     // A field takes the first non-empty value; an address joins its parts; the other
     // values of a field already filled go to the remark. A second mobile or office number
     // moves on to the second field.
-    void Put(T target, std::size_t col, std::string value) {
+    void Put(T target, std::size_t col, std::string_view value) {
         int t = static_cast<int>(target);
         if (doc_.ownRules) {
-            fields_[t] = std::move(value);
+            fields_[t] = value;
             return;
         }
         if (value.empty()) {
-            if (!fields_[t]) fields_[t] = std::string();
+            if (!fields_[t]) fields_[t] = std::string_view();
             return;
         }
         if (!fields_[t] || fields_[t]->empty()) {
-            fields_[t] = std::move(value);
+            fields_[t] = value;
             return;
         }
         if (IsAddressTarget(target)) {
@@ -695,17 +721,20 @@ private:
         if (second != T::kRemark) {
             auto& next = fields_[static_cast<int>(second)];
             if (!next || next->empty()) {
-                next = std::move(value);
+                next = value;
                 return;
             }
         }
         AddRemark(col, false, value);
     }
 
-    void AddRemark(std::size_t col, bool remarkLabel, const std::string& value) {
+    void AddRemark(std::size_t col, bool remarkLabel, std::string_view value) {
         if (value.empty()) return;
-        std::string item = doc_.header[col] + ':' + value + ' ';
-        (remarkLabel ? remarkFirst_ : remarkRest_) += item;
+        std::string& remark = remarkLabel ? remarkFirst_ : remarkRest_;
+        remark += doc_.header[col];
+        remark += ':';
+        remark += value;
+        remark += ' ';
     }
 
     std::string Remark() const {
@@ -747,7 +776,8 @@ private:
 
     const CCsvDocument& doc_;
     const std::vector<CCsvColumn>& mapping_;
-    std::array<std::optional<std::string>, kCsvFieldTargets> fields_;
+    std::array<CFieldValue, kCsvFieldTargets> fields_;
+    std::string cleaned_;               // the tidied value of the column at hand
     std::array<std::string, 6> parts_;  // given, middle, family, year, month, day
     std::string remarkFirst_;           // the remark column of the product's own label
     std::string remarkRest_;

@@ -69,6 +69,22 @@ bool CreateSchema(sqlite3* db) {
     return true;
 }
 
+// Whether the identity index is the unique one, rather than the plain lookup index that a
+// file holding duplicate identities gets.
+bool HasUniqueContactKey(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select 1 from pragma_index_list('KAVO_RELATION') "
+                           "where name='KAVO_RELATION_KEY' and \"unique\"",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    const bool unique = sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_finalize(stmt);
+    return unique;
+}
+
 }  // namespace
 
 Connection::~Connection() {
@@ -78,6 +94,10 @@ Connection::~Connection() {
 }
 
 sqlite3_stmt* Connection::Acquire(std::string_view sql) {
+    // Separators at the end are not part of the statement's own text, under which it is
+    // filed when it comes back.
+    while (!sql.empty() && std::string_view(" \t\r\n;").find(sql.back()) != std::string_view::npos)
+        sql.remove_suffix(1);
     auto it = idle.find(sql);
     if (it != idle.end()) {
         sqlite3_stmt* stmt = it->second;
@@ -94,24 +114,28 @@ sqlite3_stmt* Connection::Acquire(std::string_view sql) {
         return nullptr;
     }
     // One statement per call: nothing may ride along behind it.
-    for (const char* p = tail; p && p < sql.data() + sql.size(); ++p) {
-        if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';') {
-            sqlite3_finalize(stmt);
-            t_lastError = SQLITE_MISUSE;
-            return nullptr;
-        }
+    if (tail && tail < sql.data() + sql.size()) {
+        sqlite3_finalize(stmt);
+        t_lastError = SQLITE_MISUSE;
+        return nullptr;
     }
     return stmt;
 }
 
-void Connection::GiveBack(std::string sql, sqlite3_stmt* stmt) {
+void Connection::GiveBack(sqlite3_stmt* stmt) {
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (idle.size() >= kMaxIdleStatements) {
+    const char* text = sqlite3_sql(stmt);
+    if (!text) {
         sqlite3_finalize(stmt);
         return;
     }
-    idle.emplace(std::move(sql), stmt);
+    if (idle.size() >= kMaxIdleStatements) {
+        // Some idle statement makes room, so that the statements in use now stay cached.
+        sqlite3_finalize(idle.begin()->second);
+        idle.erase(idle.begin());
+    }
+    idle.emplace(std::string_view(text), stmt);
 }
 
 std::shared_ptr<Connection> Connect() {
@@ -197,6 +221,7 @@ bool OpenConnection(std::string_view dataSource) {
         t_lastError = sqlite3_errcode(conn->db);
         return false;
     }
+    conn->contactKeyIsUnique = store_detail::HasUniqueContactKey(conn->db);
     g_conn = std::move(conn);
     t_lastError = 0;
     return true;
@@ -235,13 +260,12 @@ void CAdoRecord::Release() {
     std::shared_ptr<store_detail::Connection> conn;
     {
         std::lock_guard lock(StoreMutex());
-        if (stmt_ && conn_) conn_->GiveBack(std::move(sql_), stmt_);
+        if (stmt_ && conn_) conn_->GiveBack(stmt_);
         stmt_ = nullptr;
         conn = std::move(conn_);
     }
     // The last owner of a closed connection closes it here, outside the lock.
     conn.reset();
-    sql_.clear();
     hasResult_ = false;
     eof_ = true;
     pos_ = 0;
@@ -265,7 +289,6 @@ bool CAdoRecord::Execute(std::string_view sql, std::span<const CSqlValue> params
         conn_.reset();
         return false;
     }
-    sql_.assign(sql);
     const bool returnsRows = sqlite3_column_count(stmt_) > 0;
     if (sqlite3_bind_parameter_count(stmt_) != static_cast<int>(params.size())) {
         t_lastError = SQLITE_RANGE;
@@ -308,7 +331,7 @@ bool CAdoRecord::Execute(std::string_view sql, std::span<const CSqlValue> params
         return false;
     }
     changes_ = returnsRows ? 0 : sqlite3_changes(conn_->db);
-    conn_->GiveBack(std::move(sql_), stmt_);
+    conn_->GiveBack(stmt_);
     stmt_ = nullptr;
     hasResult_ = true;
     eof_ = true;
@@ -325,7 +348,7 @@ bool CAdoRecord::MoveNext() {
         return true;
     }
     eof_ = true;
-    if (conn_) conn_->GiveBack(std::move(sql_), stmt_);
+    if (conn_) conn_->GiveBack(stmt_);
     stmt_ = nullptr;
     if (rc != SQLITE_DONE) {
         t_lastError = rc;
@@ -346,7 +369,7 @@ long CAdoRecord::GetRecordCount() {
         if (sqlite3_step(stmt_) != SQLITE_ROW) {
             // The rows changed under us: the result ends here.
             eof_ = true;
-            conn_->GiveBack(std::move(sql_), stmt_);
+            conn_->GiveBack(stmt_);
             stmt_ = nullptr;
             return 0;
         }

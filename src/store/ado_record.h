@@ -111,7 +111,6 @@ private:
 
     std::shared_ptr<store_detail::Connection> conn_;
     sqlite3_stmt* stmt_ = nullptr;
-    std::string sql_;
     bool hasResult_ = false;
     bool eof_ = true;
     long pos_ = 0;

@@ -11,22 +11,33 @@
 
 namespace kavo::store_detail {
 
-struct StringHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+// Statement texts run to a kilobyte and more: their hash reads the ends and the length
+// only, and the lookup compares the texts whole.
+struct StatementTextHash {
+    std::size_t operator()(std::string_view text) const {
+        constexpr std::size_t kEnd = 48;
+        if (text.size() <= 2 * kEnd) return std::hash<std::string_view>{}(text);
+        std::hash<std::string_view> hash;
+        return hash(text.substr(0, kEnd)) ^ (hash(text.substr(text.size() - kEnd)) * 31) ^
+               text.size();
+    }
 };
 
 // One open database. Prepared statements are kept for reuse: a record takes one out of
-// `idle` for as long as it holds a result and gives it back reset. Every member is guarded
-// by StoreMutex().
+// `idle` for as long as it holds a result and gives it back reset. An idle statement is
+// filed under its own text (sqlite3_sql), which lives as long as the statement, so taking
+// one out and putting it back copies no SQL. Every member is guarded by StoreMutex().
 struct Connection {
     sqlite3* db = nullptr;
-    std::unordered_multimap<std::string, sqlite3_stmt*, StringHash, std::equal_to<>> idle;
+    std::unordered_multimap<std::string_view, sqlite3_stmt*, StatementTextHash> idle;
     int batchDepth = 0;
+    // Whether the contacts table's identity (user, name, first mobile) is a unique key,
+    // as it is in every file whose rows allowed the key to be made.
+    bool contactKeyIsUnique = false;
 
     ~Connection();
     sqlite3_stmt* Acquire(std::string_view sql);
-    void GiveBack(std::string sql, sqlite3_stmt* stmt);
+    void GiveBack(sqlite3_stmt* stmt);
 };
 
 // The shared connection, opened on demand from the data source; null when it cannot be

@@ -2,6 +2,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,7 @@ namespace {
 // column order is the record order by construction.
 struct ContactStatements {
     std::string insert;
+    std::string upsert;
     std::string updateWithNumber;
     std::string updateWithoutNumber;
 
@@ -24,6 +26,7 @@ struct ContactStatements {
         std::string names = "UserName";
         std::string marks = "?";
         std::string sets;
+        std::string setsFromInsert;
         for (const FieldSpec& f : kRelFields) {
             names += ',';
             names += f.name;
@@ -32,8 +35,14 @@ struct ContactStatements {
             if (!sets.empty()) sets += ',';
             sets += f.name;
             sets += "=?";
+            if (!setsFromInsert.empty()) setsFromInsert += ',';
+            setsFromInsert += f.name;
+            setsFromInsert += "=excluded.";
+            setsFromInsert += f.name;
         }
         insert = "insert into KAVO_RELATION(" + names + ") values(" + marks + ")";
+        upsert =
+            insert + " on conflict(UserName,RelName,MobilePhone1) do update set " + setsFromInsert;
         updateWithNumber = "update KAVO_RELATION set " + sets +
                            " where RelName=? and MobilePhone1=? and UserName=?";
         updateWithoutNumber =
@@ -74,13 +83,64 @@ bool FindIdentity(CAdoRecord& rs, const CRelData& rel, std::string_view owner, b
     return ran;
 }
 
-bool RunInsert(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
-    std::vector<CSqlValue> params;
-    params.reserve(kRelFieldCount + 1);
-    params.push_back(CSqlValue::Gbk(owner));
-    for (const FieldSpec& f : kRelFields)
-        params.push_back(CSqlValue::Gbk(FieldText(FieldPtr(&rel, f), f.width)));
-    return rs.Execute(Statements().insert, params);
+// The owner and every field of a contact as UTF-8 values, in column order; they stay
+// valid until the next call on this thread. The texts that are not plain ASCII are
+// converted together in one pass, joined by the NUL that ends every field; ASCII texts are
+// bound where they lie.
+const std::vector<CSqlValue>& ContactValues(const CRelData& rel, std::string_view owner) {
+    thread_local std::string gbk;
+    thread_local std::string utf8;
+    thread_local std::vector<CSqlValue> values;
+    enum class Kind : unsigned char { kAscii, kJoined, kAlone };
+    std::array<std::string_view, kRelFieldCount + 1> texts;
+    std::array<Kind, kRelFieldCount + 1> kinds{};
+    texts[0] = owner;
+    for (std::size_t i = 0; i < kRelFieldCount; ++i)
+        texts[i + 1] = FieldText(FieldPtr(&rel, kRelFields[i]), kRelFields[i].width);
+    gbk.clear();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (IsAscii(texts[i])) continue;
+        if (texts[i].find('\0') != std::string_view::npos) {
+            kinds[i] = Kind::kAlone;
+            continue;
+        }
+        gbk.append(texts[i]);
+        gbk.push_back('\0');
+        kinds[i] = Kind::kJoined;
+    }
+    if (!gbk.empty()) {
+        GbkToUtf8(gbk, utf8);
+        const auto joined = std::count(kinds.begin(), kinds.end(), Kind::kJoined);
+        const bool split = std::count(utf8.begin(), utf8.end(), '\0') == joined;
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            if (kinds[i] != Kind::kJoined) continue;
+            if (!split) {
+                kinds[i] = Kind::kAlone;  // a conversion that lost a separator
+                continue;
+            }
+            const std::size_t end = utf8.find('\0', at);
+            texts[i] = std::string_view(utf8).substr(at, end - at);
+            at = end + 1;
+        }
+    }
+    values.clear();
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        values.push_back(kinds[i] == Kind::kAlone ? CSqlValue::Gbk(texts[i])
+                                                  : CSqlValue::Utf8(texts[i]));
+    return values;
+}
+
+// `sql` is the insert or the upsert: both bind the owner, then every field.
+bool RunInsert(CAdoRecord& rs, const CRelData& rel, std::string_view owner,
+               const std::string& sql = Statements().insert) {
+    return rs.Execute(sql, ContactValues(rel, owner));
+}
+
+bool ContactKeyIsUnique() {
+    std::lock_guard lock(StoreMutex());
+    auto conn = store_detail::Connect();
+    return conn && conn->contactKeyIsUnique;
 }
 
 bool RunUpdate(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
@@ -138,6 +198,12 @@ void SortContactsByName(std::vector<CRelData>& list, std::size_t from) {
 void LoadRecord(CAdoRecord& rs, CRelData& rel) { rs.ReadFields(kRelFields, &rel); }
 
 bool SaveRecord(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
+    // Where the identity is a unique key and the contact has a first mobile, the row an
+    // insert would collide with is the row of that identity: one statement then does
+    // what the lookup and the update or insert do. Without a first mobile the identity
+    // also takes in rows whose number is NULL, which the key cannot see.
+    if (!FieldText(rel.MobilePhone1).empty() && ContactKeyIsUnique())
+        return RunInsert(rs, rel, owner, Statements().upsert);
     bool found = false;
     FindIdentity(rs, rel, owner, found);
     return found ? RunUpdate(rs, rel, owner) : RunInsert(rs, rel, owner);

@@ -81,6 +81,29 @@ TEST_F(AdoRecordTest, OneStatementPerCallAndWrongStatementsFail) {
     EXPECT_EQ(StoreLastError(), 0);
 }
 
+// Statements are kept prepared for reuse; one with separators at its end is found again,
+// and more distinct statements than are kept never get mixed up.
+TEST_F(AdoRecordTest, KeptStatementsAreFoundAgainAndNeverMixedUp) {
+    constexpr int kFirstColumn = 0;
+    CDataAccess da;
+    ASSERT_TRUE(da.SaveUser("u", "p", "", 0));
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 300; ++i) {
+            CAdoRecord rs;
+            const std::string sql = "select " + std::to_string(i) +
+                                    " from KAVO_USER where UserName=?" +
+                                    (i % 3 == 0   ? ";"
+                                     : i % 3 == 1 ? " ;\n"
+                                                  : "");
+            ASSERT_TRUE(rs.Execute(sql, {CSqlValue::Utf8("u")})) << sql;
+            ASSERT_FALSE(rs.IsEOF());
+            ASSERT_EQ(CAdoRecord::VariantToText(rs.GetCollect(kFirstColumn)), std::to_string(i));
+        }
+    }
+    CAdoRecord rs;
+    EXPECT_FALSE(rs.Execute("select 1 from KAVO_USER; select 2"));
+}
+
 TEST_F(AdoRecordTest, TheConnectionReopensAfterClose) {
     CDataAccess da;
     ASSERT_TRUE(da.SaveUser("u", "p", "", 0));

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <filesystem>
 
 #include "store/batch_scope.h"
 #include "store_fixture.h"
@@ -21,6 +22,50 @@ TEST_F(ContactTableTest, SavingTheSameIdentityTwiceKeepsOneRowWithTheSecondVersi
     ASSERT_TRUE(da.LoadContact(Gbk("张三"), "13800000001", back));
     EXPECT_EQ(FieldText(back.QQ), "222");
     EXPECT_EQ(RawQuery("select UserName from KAVO_RELATION"), "alice");
+}
+
+// A file whose rows allowed the unique identity key and an older one holding duplicate
+// identities, which only has a plain lookup index: saving finds the same row in both.
+TEST_F(ContactTableTest, SavingFindsTheIdentityWithoutLetterCaseWithOrWithoutTheUniqueKey) {
+    for (bool duplicates : {false, true}) {
+        SCOPED_TRACE(duplicates ? "older file with duplicates" : "file with the unique key");
+        CloseConnection();
+        std::filesystem::remove(DbPath());
+        if (duplicates) {
+            ASSERT_TRUE(OpenConnection(DbPath()));
+            CloseConnection();
+            RawExec("drop index KAVO_RELATION_KEY");
+            RawExec(
+                "insert into KAVO_RELATION(UserName,RelName,MobilePhone1,NickName) values"
+                "('alice','Twin','555','a'),('alice','Twin','555','b')");
+        }
+        CDataAccess da;
+        CRelData mary = Contact("Mary", "13900000000ab");
+        SetFieldUtf8(mary.NickName, "first");
+        ASSERT_TRUE(da.SaveContact(mary));
+        CRelData again = Contact("MARY", "13900000000AB");
+        SetFieldUtf8(again.NickName, "second");
+        ASSERT_TRUE(da.SaveContact(again));
+        EXPECT_EQ(RawCount("KAVO_RELATION where RelName='Mary'"), 1);
+        // The name keeps its first spelling; every other field takes the second version.
+        EXPECT_EQ(RawQuery("select RelName||'/'||MobilePhone1||'/'||NickName from "
+                           "KAVO_RELATION where RelName='mary'"),
+                  "Mary/13900000000AB/second");
+        // Another user's contact of the same identity is a row of its own.
+        AppState().SetCurrentUser("bob", "pw");
+        ASSERT_TRUE(CDataAccess().SaveContact(Contact("mary", "13900000000ab")));
+        AppState().SetCurrentUser("alice", "secret");
+        EXPECT_EQ(RawCount("KAVO_RELATION where RelName='Mary'"), 2);
+        if (duplicates) {
+            EXPECT_EQ(RawQuery("select count(*) from pragma_index_list('KAVO_RELATION') "
+                               "where \"unique\""),
+                      "0");
+            CRelData twin = Contact("Twin", "555");
+            SetFieldUtf8(twin.NickName, "both");
+            ASSERT_TRUE(da.SaveContact(twin));
+            EXPECT_EQ(RawCount("KAVO_RELATION where RelName='Twin' and NickName='both'"), 2);
+        }
+    }
 }
 
 TEST_F(ContactTableTest, EmptyFirstMobileMatchesEmptyOrNullOnly) {

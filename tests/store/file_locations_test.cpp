@@ -120,12 +120,18 @@ TEST_F(FileLocationsTest, TheDatabaseAndItsJournalFilesArePrivate) {
     CloseConnection();
 
     // An older copy left it readable by everybody: the next open closes it, and says so once.
-    for (const char* suffix : {"", "-wal", "-shm"})
-        if (Mode(DbPath() + suffix) >= 0) ASSERT_EQ(::chmod((DbPath() + suffix).c_str(), 0644), 0);
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        if (Mode(DbPath() + suffix) >= 0) {
+            ASSERT_EQ(::chmod((DbPath() + suffix).c_str(), 0644), 0);
+        }
+    }
     ASSERT_TRUE(StartLocalStore({"no-such-program-here"}));
     EXPECT_EQ(Mode(DbPath()), 0600);
-    for (const char* suffix : {"-wal", "-shm"})
-        if (Mode(DbPath() + suffix) >= 0) EXPECT_EQ(Mode(DbPath() + suffix), 0600) << suffix;
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (Mode(DbPath() + suffix) >= 0) {
+            EXPECT_EQ(Mode(DbPath() + suffix), 0600) << suffix;
+        }
+    }
     EXPECT_EQ(TakeTightenedDatabase(), DbPath());
     EXPECT_EQ(TakeTightenedDatabase(), "");
     CloseConnection();
