@@ -1,11 +1,11 @@
 #include "pelbook/vcard_reader.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -83,15 +83,26 @@ struct Property {
     std::string label;               // the LABEL parameter of a 4.0 ADR
     bool pref = false;
     std::string value;  // raw, still escaped, decoded from its transfer encoding
+
+    // Empties every part, keeping the room each has, for the next line.
+    void Clear() {
+        name.clear();
+        types.clear();
+        charset.clear();
+        encoding.clear();
+        label.clear();
+        pref = false;
+        value.clear();
+    }
 };
 
 bool HasType(const Property& p, std::string_view type) {
     return std::find(p.types.begin(), p.types.end(), type) != p.types.end();
 }
 
-// Splits at `sep` outside double quotes.
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view s, char sep) {
-    std::vector<std::string_view> parts;
+// Splits at `sep` outside double quotes, into `parts`.
+void SplitOutsideQuotes(std::string_view s, char sep, std::vector<std::string_view>& parts) {
+    parts.clear();
     bool inQuotes = false;
     std::size_t start = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -102,7 +113,6 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view s, char sep) {
         }
     }
     parts.push_back(s.substr(start));
-    return parts;
 }
 
 std::string_view Unquote(std::string_view s) {
@@ -117,6 +127,7 @@ bool IsQuotedPrintableLine(std::string_view line) {
 }
 
 bool ParseProperty(std::string_view line, Property& p) {
+    p.Clear();
     // The first ':' outside a quoted parameter value ends the name and parameters.
     bool inQuotes = false;
     std::size_t colon = std::string_view::npos;
@@ -128,11 +139,14 @@ bool ParseProperty(std::string_view line, Property& p) {
         }
     }
     if (colon == std::string_view::npos) return false;
-    std::vector<std::string_view> head = SplitOutsideQuotes(line.substr(0, colon), ';');
+    thread_local std::vector<std::string_view> head;
+    thread_local std::vector<std::string_view> types;
+    SplitOutsideQuotes(line.substr(0, colon), ';', head);
     std::string_view name = head[0];
     std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos) name = name.substr(dot + 1);
-    p.name = ToUpper(name);
+    p.name.assign(name);
+    for (char& c : p.name) c = Upper(c);
     for (std::size_t i = 1; i < head.size(); ++i) {
         std::string_view param = head[i];
         std::size_t eq = param.find('=');
@@ -151,7 +165,8 @@ bool ParseProperty(std::string_view line, Property& p) {
         std::string key = ToUpper(param.substr(0, eq));
         std::string_view val = Unquote(param.substr(eq + 1));
         if (key == "TYPE") {
-            for (std::string_view t : SplitOutsideQuotes(val, ',')) {
+            SplitOutsideQuotes(val, ',', types);
+            for (std::string_view t : types) {
                 std::string type = ToUpper(Unquote(t));
                 if (type == "PREF") {
                     p.pref = true;
@@ -175,25 +190,28 @@ bool ParseProperty(std::string_view line, Property& p) {
     } else if (p.encoding == "BASE64" || p.encoding == "B") {
         p.value.clear();  // pictures and sounds: nothing the address book hands out
     } else {
-        p.value = std::string(value);
+        p.value.assign(value);
     }
     return true;
 }
 
-std::string ToUtf8(const std::string& raw, const std::string& charset) {
-    if (charset == "UTF-8" || charset == "UTF8") return raw;
+// Turns a value in `charset` into UTF-8 where it stands; a value that already is UTF-8,
+// as nearly all are, is left untouched.
+void MakeUtf8(std::string& value, const std::string& charset) {
+    if (charset == "UTF-8" || charset == "UTF8") return;
     if (charset == "GBK" || charset == "GB2312" || charset == "GB18030" || charset == "CP936" ||
         charset == "X-GBK") {
-        return GbkToUtf8(raw);
+        value = GbkToUtf8(value);
+        return;
     }
     if (charset == "ISO-8859-1" || charset == "LATIN1" || charset == "US-ASCII" ||
         charset == "WINDOWS-1252") {
-        return IsAscii(raw) ? raw : Latin1ToUtf8(raw);
+        if (!IsAscii(value)) value = Latin1ToUtf8(value);
+        return;
     }
     // No charset named: vCard 3.0 and 4.0 are UTF-8; an old 2.1 export from a Chinese
     // phone may be GBK.
-    if (IsValidUtf8(raw)) return raw;
-    return GbkToUtf8(raw);
+    if (!IsValidUtf8(value)) value = GbkToUtf8(value);
 }
 
 // Splits a structured value at unescaped ';' and removes the escapes of each component.
@@ -231,7 +249,32 @@ std::string Unescape(std::string_view s) {
     return out;
 }
 
-// Line breaks inside a one-line field become spaces; surrounding space goes.
+// `out` becomes the escaped text unescaped, as a one-line field holds it: line breaks
+// become spaces, carriage returns and the space around the text go. The room `out` has
+// is reused.
+void AssignSingleLine(std::string& out, std::string_view escaped) {
+    out.clear();
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        char c = escaped[i];
+        if (c == '\\' && i + 1 < escaped.size()) {
+            const char n = escaped[++i];
+            c = (n == 'n' || n == 'N') ? '\n' : n;
+        }
+        if (c == '\r') continue;
+        out += c == '\n' ? ' ' : c;
+    }
+    const std::string_view trimmed = TrimSpace(out);
+    if (trimmed.size() == out.size()) return;
+    if (trimmed.empty()) {
+        out.clear();
+        return;
+    }
+    const std::size_t from = static_cast<std::size_t>(trimmed.data() - out.data());
+    const std::size_t length = trimmed.size();
+    out.erase(0, from);
+    out.resize(length);
+}
+
 bool HasCjk(std::string_view s) { return !IsAscii(s); }
 
 // ADR components: PO box; extended; street; locality; region; postal code; country.
@@ -303,50 +346,62 @@ bool IsOtherKindOfPhone(const Property& p) {
            HasType(p, "TEXTPHONE");
 }
 
-std::string PhoneText(const Property& p) {
-    std::string v = SingleLine(Unescape(p.value));
-    if (StartsWithNoCase(v, "tel:")) v.erase(0, 4);
-    return v;
+void AssignPhone(std::string& out, const Property& p) {
+    AssignSingleLine(out, p.value);
+    if (StartsWithNoCase(out, "tel:")) out.erase(0, 4);
 }
 
+// The properties of the card being read, and the entry made of them. Both keep their
+// room from card to card: reading a large book does not allocate for every line.
 class CardBuilder {
 public:
-    void Add(Property p) {
-        p.value = ToUtf8(p.value, p.charset);
-        props_.push_back(std::move(p));
-    }
-    bool Empty() const { return props_.empty(); }
+    void Clear() { count_ = 0; }
+    bool Empty() const { return count_ == 0; }
 
-    CVCardEntry Build() const {
-        CVCardEntry e;
-        std::string role;
-        std::vector<const Property*> tels, emails, adrs, urls;
-        for (const Property& p : props_) {
+    // Where the next line is parsed to; it becomes part of the card with Keep().
+    Property& Next() {
+        if (count_ == props_.size()) props_.emplace_back();
+        return props_[count_];
+    }
+    void Keep() {
+        Property& p = props_[count_++];
+        MakeUtf8(p.value, p.charset);
+    }
+
+    // The entry, valid until the next Build or Clear.
+    CVCardEntry& Build() {
+        CVCardEntry& e = entry_;
+        e.Clear();
+        std::string& role = role_;
+        role.clear();
+        tels_.clear(), emails_.clear(), adrs_.clear(), urls_.clear();
+        for (std::size_t i = 0; i < count_; ++i) {
+            const Property& p = props_[i];
             const std::string& n = p.name;
             if (n == "FN") {
-                if (e.displayName.empty()) e.displayName = SingleLine(Unescape(p.value));
+                if (e.displayName.empty()) AssignSingleLine(e.displayName, p.value);
             } else if (n == "N") {
                 std::vector<std::string> c = SplitStructured(p.value);
                 if (e.surname.empty()) e.surname = SingleLine(c[0]);
                 if (e.givenName.empty() && c.size() > 1) e.givenName = SingleLine(c[1]);
             } else if (n == "NICKNAME") {
-                if (e.nickname.empty()) e.nickname = SingleLine(Unescape(p.value));
+                if (e.nickname.empty()) AssignSingleLine(e.nickname, p.value);
             } else if (n == "TITLE") {
-                if (e.title.empty()) e.title = SingleLine(Unescape(p.value));
+                if (e.title.empty()) AssignSingleLine(e.title, p.value);
             } else if (n == "ROLE") {
-                if (role.empty()) role = SingleLine(Unescape(p.value));
+                if (role.empty()) AssignSingleLine(role, p.value);
             } else if (n == "ORG") {
                 std::vector<std::string> c = SplitStructured(p.value);
                 if (e.company.empty()) e.company = SingleLine(c[0]);
                 if (e.department.empty() && c.size() > 1) e.department = SingleLine(c[1]);
             } else if (n == "TEL") {
-                tels.push_back(&p);
+                tels_.push_back(&p);
             } else if (n == "EMAIL") {
-                emails.push_back(&p);
+                emails_.push_back(&p);
             } else if (n == "ADR") {
-                adrs.push_back(&p);
+                adrs_.push_back(&p);
             } else if (n == "URL") {
-                urls.push_back(&p);
+                urls_.push_back(&p);
             } else if (n == "NOTE") {
                 if (e.note.empty()) e.note = std::string(TrimSpace(Unescape(p.value)));
             } else if (n == "BDAY") {
@@ -363,7 +418,7 @@ public:
         if (e.title.empty()) e.title = role;
 
         std::vector<const Property*> mobiles, works, homes, faxes, untyped;
-        for (const Property* p : tels) {
+        for (const Property* p : tels_) {
             if (IsMobile(*p)) {
                 mobiles.push_back(p);
             } else if (IsFax(*p)) {
@@ -380,15 +435,15 @@ public:
         }
         // A number without a kind is most often the mobile a phone stored.
         if (mobiles.empty()) mobiles = untyped;
-        if (const Property* p = PickPreferred(mobiles)) e.mobilePhone = PhoneText(*p);
-        if (const Property* p = PickPreferred(works)) e.workPhone = PhoneText(*p);
-        if (const Property* p = PickPreferred(homes)) e.homePhone = PhoneText(*p);
-        if (const Property* p = PickPreferred(faxes)) e.workFax = PhoneText(*p);
-        if (const Property* p = PickPreferred(emails)) e.email = SingleLine(Unescape(p->value));
+        if (const Property* p = PickPreferred(mobiles)) AssignPhone(e.mobilePhone, *p);
+        if (const Property* p = PickPreferred(works)) AssignPhone(e.workPhone, *p);
+        if (const Property* p = PickPreferred(homes)) AssignPhone(e.homePhone, *p);
+        if (const Property* p = PickPreferred(faxes)) AssignPhone(e.workFax, *p);
+        if (const Property* p = PickPreferred(emails_)) AssignSingleLine(e.email, p->value);
         if (StartsWithNoCase(e.email, "mailto:")) e.email.erase(0, 7);
 
         std::vector<const Property*> workAdrs, otherAdrs;
-        for (const Property* p : adrs) {
+        for (const Property* p : adrs_) {
             if (HasType(*p, "WORK")) {
                 workAdrs.push_back(p);
             } else if (!HasType(*p, "HOME")) {
@@ -398,20 +453,23 @@ public:
         const Property* adr = PickPreferred(workAdrs.empty() ? otherAdrs : workAdrs);
         if (adr) {
             std::vector<std::string> c = SplitStructured(adr->value);
-            e.officeLocation =
-                adr->label.empty() ? FormatAddress(c) : SingleLine(Unescape(adr->label));
+            if (adr->label.empty()) {
+                e.officeLocation = FormatAddress(c);
+            } else {
+                AssignSingleLine(e.officeLocation, adr->label);
+            }
             if (c.size() > 5) e.postalCode = SingleLine(c[5]);
         }
 
         std::vector<const Property*> workUrls, otherUrls;
-        for (const Property* p : urls) {
+        for (const Property* p : urls_) {
             (HasType(*p, "WORK") ? workUrls : otherUrls).push_back(p);
         }
         if (const Property* p = PickPreferred(workUrls.empty() ? otherUrls : workUrls)) {
-            e.workHomePage = SingleLine(Unescape(p->value));
+            AssignSingleLine(e.workHomePage, p->value);
         }
         if (const Property* p = PickPreferred(otherUrls)) {
-            e.personalHomePage = SingleLine(Unescape(p->value));
+            AssignSingleLine(e.personalHomePage, p->value);
         }
 
         if (e.displayName.empty()) {
@@ -432,6 +490,10 @@ public:
 
 private:
     std::vector<Property> props_;
+    std::size_t count_ = 0;
+    CVCardEntry entry_;
+    std::string role_;
+    std::vector<const Property*> tels_, emails_, adrs_, urls_;
 };
 
 // Every text property an entry can hand out, in the order CVCardBook packs them.
@@ -488,9 +550,101 @@ const char* GetLength(const char* at, std::size_t& n) {
 // end of the last one does not matter.
 constexpr std::size_t kBlockBytes = 1u << 20;
 
-// Reads one file's cards into `out`. The file is mapped rather than read, and the pages
-// whose cards are packed are handed back as the parse goes on, so that neither the whole
-// file nor its cards as separate entries are ever held.
+// The lines of a vCard file, one at a time, read from memory or from a file a part at a
+// time. A line is good until the next line is taken or looked at. Reading a file with
+// read() rather than mapping it, a file that another program cuts short while it is read
+// simply ends there.
+class CLineReader {
+public:
+    explicit CLineReader(std::string_view bytes) : data_(bytes), ended_(true) { SkipBom(); }
+    explicit CLineReader(int fd) : fd_(fd) {
+        buffer_.resize(kPartBytes);
+        SkipBom();
+    }
+
+    bool More() const { return more_; }
+    // Whether the file could not be read to its end.
+    bool Failed() const { return failed_; }
+
+    std::string_view Next() {
+        const std::size_t nl = FindLineEnd();
+        std::string_view line = LineAt(nl);
+        if (nl == std::string_view::npos) {
+            more_ = false;
+            pos_ = data_.size();
+        } else {
+            pos_ = nl + 1;
+        }
+        return line;
+    }
+    // The line after the current one, without taking it.
+    std::string_view Peek() { return LineAt(FindLineEnd()); }
+
+private:
+    static constexpr std::size_t kPartBytes = 256u * 1024;
+
+    void SkipBom() {
+        while (data_.size() - pos_ < 3 && Fill()) {
+        }
+        if (data_.substr(pos_, 3) == "\xEF\xBB\xBF") pos_ += 3;
+    }
+
+    std::string_view LineAt(std::size_t nl) const {
+        std::string_view line =
+            data_.substr(pos_, nl == std::string_view::npos ? std::string_view::npos : nl - pos_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return line;
+    }
+
+    // The end of the line at pos_, reading on until it is in the buffer; npos for the
+    // last line.
+    std::size_t FindLineEnd() {
+        std::size_t from = pos_;
+        for (;;) {
+            const std::size_t nl = data_.find('\n', from);
+            if (nl != std::string_view::npos) return nl;
+            from = data_.size();
+            const std::size_t kept = pos_;
+            if (!Fill()) return std::string_view::npos;
+            from -= kept - pos_;  // the unread bytes moved to the front
+        }
+    }
+
+    // Moves the unread bytes to the front and reads more behind them; false at the end.
+    bool Fill() {
+        if (ended_) return false;
+        const std::size_t unread = data_.size() - pos_;
+        if (pos_ > 0 && unread > 0) std::memmove(buffer_.data(), buffer_.data() + pos_, unread);
+        pos_ = 0;
+        if (unread == buffer_.size()) buffer_.resize(buffer_.size() * 2);  // a very long line
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer_.data() + unread, buffer_.size() - unread);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || (total_ += static_cast<std::uintmax_t>(n)) > kMaxFileBytes) {
+                failed_ = n < 0;
+                ended_ = true;
+                data_ = std::string_view(buffer_.data(), unread);
+                return false;
+            }
+            data_ = std::string_view(buffer_.data(), unread + static_cast<std::size_t>(n));
+            return true;
+        }
+    }
+
+    int fd_ = -1;
+    std::string buffer_;
+    std::string_view data_;
+    std::size_t pos_ = 0;
+    std::uintmax_t total_ = 0;
+    bool ended_ = false;
+    bool more_ = true;
+    bool failed_ = false;
+};
+
+void ParseLines(CLineReader& lines, const std::function<void(CVCardEntry&&)>& onCard);
+
+// Reads one file's cards into `out`, a part of the file at a time, so that neither the
+// whole file nor its cards as separate entries are ever held.
 bool ReadCards(const char* path, CVCardBook& out) {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -500,29 +654,11 @@ bool ReadCards(const char* path, CVCardBook& out) {
         ::close(fd);
         return false;
     }
-    const std::size_t size = static_cast<std::size_t>(st.st_size);
-    if (size == 0) {
-        ::close(fd);
-        return true;
-    }
-    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    CLineReader lines(fd);
+    ParseLines(lines, [&out](CVCardEntry&& e) { out.Add(e); });
     ::close(fd);
-    if (map == MAP_FAILED) return false;
-    ::madvise(map, size, MADV_SEQUENTIAL);
-    char* base = static_cast<char*>(map);
-    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    constexpr std::size_t kReleaseBytes = 4u << 20;
-    std::size_t released = 0;
-    ParseVCards(
-        std::string_view(base, size), [&out](CVCardEntry&& e) { out.Add(e); },
-        [&](std::size_t read) {
-            std::size_t done = read / page * page;
-            if (done - released < kReleaseBytes) return;
-            ::madvise(base + released, done - released, MADV_DONTNEED);
-            released = done;
-        });
-    ::munmap(map, size);
-    return true;
+    return !lines.Failed();
 }
 
 }  // namespace
@@ -582,6 +718,11 @@ bool CVCardBook::Birthday(std::size_t index, int& year, int& month, int& day) co
     if (r.birthYear == 0) return false;
     year = r.birthYear, month = r.birthMonth, day = r.birthDay;
     return true;
+}
+
+void CVCardEntry::Clear() {
+    for (const TextField& f : kTextFields) (this->*f.member).clear();
+    birthYear = birthMonth = birthDay = gender = 0;
 }
 
 const std::string* CVCardEntry::StringProperty(std::uint32_t tag) const {
@@ -657,40 +798,20 @@ std::vector<CVCardEntry> ParseVCards(std::string_view bytes) {
     return entries;
 }
 
-void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)>& onCard,
-                 const std::function<void(std::size_t)>& onRead) {
-    const std::size_t bom = bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)>& onCard) {
+    CLineReader lines(bytes);
+    ParseLines(lines, onCard);
+}
 
-    // Lines are taken from the bytes one at a time, never listed all at once.
-    std::size_t start = 0;
-    bool more = true;
-    auto nextLine = [&]() {
-        std::size_t nl = bytes.find('\n', start);
-        std::string_view line =
-            bytes.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (nl == std::string_view::npos)
-            more = false;
-        else
-            start = nl + 1;
-        return line;
-    };
-    // The line after the current one, without taking it.
-    auto peekLine = [&]() {
-        std::size_t nl = bytes.find('\n', start);
-        std::string_view line =
-            bytes.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        return line;
-    };
+namespace {
 
+void ParseLines(CLineReader& lines, const std::function<void(CVCardEntry&&)>& onCard) {
     CardBuilder card;
     int depth = 0;
     // One buffer for every logical line: folded lines are put together in it.
     std::string logical;
-    while (more) {
-        logical.assign(nextLine());
+    while (lines.More()) {
+        logical.assign(lines.Next());
         // Whether the line is quoted-printable is known once its name and parameters are
         // complete; each byte is looked at once, however many lines fold together.
         int quotedPrintable = -1;
@@ -706,16 +827,16 @@ void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)
         };
         for (;;) {
             // A quoted-printable value that ends in '=' goes on, unchanged, on the next line.
-            if (more && !logical.empty() && logical.back() == '=' && isQuotedPrintable()) {
+            if (lines.More() && !logical.empty() && logical.back() == '=' && isQuotedPrintable()) {
                 logical.pop_back();
-                logical += nextLine();
+                logical += lines.Next();
                 continue;
             }
             // A line that starts with white space folds onto the one before.
-            if (more) {
-                const std::string_view next = peekLine();
+            if (lines.More()) {
+                const std::string_view next = lines.Peek();
                 if (!next.empty() && (next[0] == ' ' || next[0] == '\t')) {
-                    logical += nextLine().substr(1);
+                    logical += lines.Next().substr(1);
                     continue;
                 }
             }
@@ -723,26 +844,27 @@ void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)
         }
         std::string_view text = TrimSpace(logical);
         if (text.empty()) continue;
-        Property p;
+        Property& p = card.Next();
         if (!ParseProperty(text, p)) continue;
         if (p.name == "BEGIN" && EqualsNoCase(TrimSpace(p.value), "VCARD")) {
             // A card nested in another (a 2.1 AGENT) is not an entry of its own.
-            if (depth++ == 0) card = CardBuilder();
+            if (depth++ == 0) card.Clear();
             continue;
         }
         if (p.name == "END" && EqualsNoCase(TrimSpace(p.value), "VCARD")) {
             if (depth > 0 && --depth == 0) {
-                if (!card.Empty()) onCard(card.Build());
-                // Nothing before the next line is looked at again.
-                if (onRead) onRead(bom + (more ? start : bytes.size()));
+                if (!card.Empty()) onCard(std::move(card.Build()));
+                card.Clear();
             }
             continue;
         }
-        if (depth == 1) card.Add(std::move(p));
+        if (depth == 1) card.Keep();
     }
     // A last card whose END line was lost is still read.
-    if (depth > 0 && !card.Empty()) onCard(card.Build());
+    if (depth > 0 && !card.Empty()) onCard(std::move(card.Build()));
 }
+
+}  // namespace
 
 std::string AddressBookDir() {
     const char* own = std::getenv("KAVO_ADDRESSBOOK_DIR");

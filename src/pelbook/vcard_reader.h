@@ -35,6 +35,9 @@ struct CVCardEntry {
     int birthDay = 0;
     int gender = 0;  // 0 unspecified, 1 female, 2 male
 
+    // Empties every text and date, keeping the room the texts have.
+    void Clear();
+
     // The text of a PT_STRING8 property tag, or nullptr when the tag is not one of ours
     // or the entry lacks it.
     const std::string* StringProperty(std::uint32_t tag) const;
@@ -71,10 +74,8 @@ private:
 // Every card of one vCard file, in file order. Never fails: what cannot be read is left
 // out.
 std::vector<CVCardEntry> ParseVCards(std::string_view bytes);
-// The same, each card handed to `onCard` as it is read; `onRead` (when set) learns after
-// each card how many leading bytes will not be looked at again.
-void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)>& onCard,
-                 const std::function<void(std::size_t)>& onRead = {});
+// The same, each card handed to `onCard` as it is read.
+void ParseVCards(std::string_view bytes, const std::function<void(CVCardEntry&&)>& onCard);
 
 // The per-user address-book folder: $KAVO_ADDRESSBOOK_DIR when set, otherwise
 // $XDG_DATA_HOME/kavo/addressbook, otherwise ~/.local/share/kavo/addressbook.
