@@ -73,12 +73,6 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-bool IsAscii(std::string_view text) {
-    for (unsigned char c : text)
-        if (c >= 0x80) return false;
-    return true;
-}
-
 bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
@@ -161,13 +155,6 @@ void SetField(char* field, std::size_t width, std::string_view text) {
     if (nul != std::string_view::npos) text = text.substr(0, nul);
     std::string_view kept = GbkPrefix(text, width - 1);
     if (!kept.empty()) std::memcpy(field, kept.data(), kept.size());
-}
-
-std::string_view FieldText(const char* field, std::size_t width) {
-    // Most fields of a contact are empty: they end at once.
-    if (width == 0 || field[0] == '\0') return std::string_view(field, 0);
-    const void* nul = std::memchr(field, 0, width);
-    return std::string_view(field, nul ? static_cast<const char*>(nul) - field : width);
 }
 
 std::string FieldUtf8(const char* field, std::size_t width) {

@@ -78,6 +78,8 @@ public:
     bool Execute(std::string_view sql, std::initializer_list<CSqlValue> params) {
         return Execute(sql, std::span<const CSqlValue>(params.begin(), params.size()));
     }
+    // The same with UTF-8 texts only, viewed as CSqlValue::Utf8 views them.
+    bool Execute(std::string_view sql, std::span<const std::string_view> texts);
 
     // 0 when there is no result or the current row is already past the last; otherwise
     // the number of rows of the result. SQLite does not know the count in advance, so this
@@ -105,6 +107,9 @@ public:
     static std::string VariantToText(const CVariant& value);
 
 private:
+    // Runs `sql` with `count` values, `bind(stmt, i, lifetime)` binding the i-th.
+    template <typename Bind>
+    bool Run(std::string_view sql, std::size_t count, const Bind& bind);
     void Release();
     int ColumnIndexLocked(std::string_view name) const;
     void ReadFieldLocked(int index, char* field, std::size_t width) const;

@@ -83,21 +83,24 @@ bool FindIdentity(CAdoRecord& rs, const CRelData& rel, std::string_view owner, b
     return ran;
 }
 
-// The owner and every field of a contact as UTF-8 values, in column order; they stay
+// The owner and every field of a contact as UTF-8 texts, in column order; they stay
 // valid until the next call on this thread. The texts that are not plain ASCII are
 // converted together in one pass, joined by the NUL that ends every field; ASCII texts are
 // bound where they lie.
-const std::vector<CSqlValue>& ContactValues(const CRelData& rel, std::string_view owner) {
+using ContactTexts = std::array<std::string_view, kRelFieldCount + 1>;
+
+const ContactTexts& ContactUtf8(const CRelData& rel, std::string_view owner) {
     thread_local std::string gbk;
     thread_local std::string utf8;
-    thread_local std::vector<CSqlValue> values;
+    thread_local std::array<std::string, kRelFieldCount + 1> alone;
+    thread_local ContactTexts texts;
     enum class Kind : unsigned char { kAscii, kJoined, kAlone };
-    std::array<std::string_view, kRelFieldCount + 1> texts;
     std::array<Kind, kRelFieldCount + 1> kinds{};
     texts[0] = owner;
     for (std::size_t i = 0; i < kRelFieldCount; ++i)
         texts[i + 1] = FieldText(FieldPtr(&rel, kRelFields[i]), kRelFields[i].width);
     gbk.clear();
+    std::size_t joined = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (IsAscii(texts[i])) continue;
         if (texts[i].find('\0') != std::string_view::npos) {
@@ -107,11 +110,12 @@ const std::vector<CSqlValue>& ContactValues(const CRelData& rel, std::string_vie
         gbk.append(texts[i]);
         gbk.push_back('\0');
         kinds[i] = Kind::kJoined;
+        ++joined;
     }
-    if (!gbk.empty()) {
+    if (joined > 0) {
         GbkToUtf8(gbk, utf8);
-        const auto joined = std::count(kinds.begin(), kinds.end(), Kind::kJoined);
-        const bool split = std::count(utf8.begin(), utf8.end(), '\0') == joined;
+        const bool split =
+            static_cast<std::size_t>(std::count(utf8.begin(), utf8.end(), '\0')) == joined;
         std::size_t at = 0;
         for (std::size_t i = 0; i < texts.size(); ++i) {
             if (kinds[i] != Kind::kJoined) continue;
@@ -124,17 +128,18 @@ const std::vector<CSqlValue>& ContactValues(const CRelData& rel, std::string_vie
             at = end + 1;
         }
     }
-    values.clear();
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        values.push_back(kinds[i] == Kind::kAlone ? CSqlValue::Gbk(texts[i])
-                                                  : CSqlValue::Utf8(texts[i]));
-    return values;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (kinds[i] != Kind::kAlone) continue;
+        GbkToUtf8(texts[i], alone[i]);
+        texts[i] = alone[i];
+    }
+    return texts;
 }
 
 // `sql` is the insert or the upsert: both bind the owner, then every field.
 bool RunInsert(CAdoRecord& rs, const CRelData& rel, std::string_view owner,
                const std::string& sql = Statements().insert) {
-    return rs.Execute(sql, ContactValues(rel, owner));
+    return rs.Execute(sql, std::span<const std::string_view>(ContactUtf8(rel, owner)));
 }
 
 bool ContactKeyIsUnique() {
