@@ -35,6 +35,8 @@ TEST_F(StartupTest, AMissingFileIsCreatedEmpty) {
     std::vector<std::string> groups;
     EXPECT_EQ(da.LoadGroups(groups), 1);
     EXPECT_EQ(RawQuery("pragma journal_mode"), "wal");
+    // A new file gets large pages; an older file keeps the size its pages have.
+    EXPECT_EQ(RawQuery("pragma page_size"), "16384");
 }
 
 TEST_F(StartupTest, AnOlderFileGetsLoginStateOnceAndKeepsItsRows) {
@@ -64,6 +66,7 @@ TEST_F(StartupTest, AnOlderFileGetsLoginStateOnceAndKeepsItsRows) {
     EXPECT_EQ(FieldText(rel.RelRemark), "");
     // The missing groups table was added.
     ASSERT_TRUE(da.AddGroup("g"));
+    EXPECT_EQ(RawQuery("pragma page_size"), "4096");
 }
 
 TEST_F(StartupTest, OnlyTheOnlyRunningCopyClearsStaleLogins) {
