@@ -100,6 +100,45 @@ TEST(VCardReader, NestedCardsLinesOutsideCardsAndALostEndLine) {
     EXPECT_EQ(cards[1].displayName, "Last");
 }
 
+// A file is read a part at a time: lines and folds that straddle two parts, a line longer
+// than a part and a byte order mark give the cards the same bytes give in memory.
+TEST(VCardReader, AFileReadInPartsGivesTheCardsOfItsBytes) {
+    std::string bytes = "\xEF\xBB\xBF";
+    for (int i = 0; i < 4000; ++i) {
+        const std::string n = std::to_string(i);
+        bytes += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:联系人" + n + "\r\nN:联;系人" + n +
+                 ";;;\r\nTEL;TYPE=CELL:138" + n + "\r\nNOTE:第一行\\n第二\r\n  行" + n +
+                 "\r\nADR;TYPE=WORK:;;中关村大街" + n + "号;海淀区;北京市;100080;中国\r\n";
+        if (i == 3000) bytes += "PHOTO;ENCODING=b:" + std::string(700 * 1024, 'Q') + "\r\n";
+        if (i % 7 == 0) bytes += "EMAIL;ENCODING=QUOTED-PRINTABLE:a=\r\n" + n + "@x.cn\r\n";
+        bytes += i % 2 ? "END:VCARD\r\n" : "END:VCARD\n";
+    }
+    bytes += "BEGIN:VCARD\nFN:最后一张";  // cut off at the end, without its END line
+    kavo::test::TempDir dir;
+    dir.Write("book.vcf", bytes);
+
+    const std::vector<CVCardEntry> want = ParseVCards(bytes);
+    ASSERT_EQ(want.size(), 4001u);
+    CVCardBook book;
+    ASSERT_TRUE(LoadAddressBook(dir.Path(), book));
+    ASSERT_EQ(book.Size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        for (std::uint32_t tag :
+             {PELBOOK_PR_DISPLAY_NAME, PELBOOK_PR_SURNAME, PELBOOK_PR_GIVEN_NAME,
+              PELBOOK_PR_MOBILE_TELEPHONE_NUMBER, PELBOOK_PR_COMMENT, PELBOOK_PR_EMAIL_ADDRESS,
+              PELBOOK_PR_OFFICE_LOCATION, PELBOOK_PR_POSTAL_CODE}) {
+            std::string_view text;
+            book.StringProperty(i, tag, text);
+            const std::string* expected = want[i].StringProperty(tag);
+            ASSERT_EQ(text, expected ? *expected : "") << "card " << i << " tag " << tag;
+        }
+    }
+    EXPECT_EQ(want[0].displayName, "联系人0");
+    EXPECT_EQ(want[7].note, "第一行\n第二 行7");
+    EXPECT_EQ(want[7].email, "a7@x.cn");
+    EXPECT_EQ(want[4000].displayName, "最后一张");
+}
+
 TEST(VCardReader, TheFolderComesFromTheEnvironment) {
     ::setenv("KAVO_ADDRESSBOOK_DIR", "/some/where", 1);
     EXPECT_EQ(AddressBookDir(), "/some/where");
