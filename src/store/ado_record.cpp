@@ -1,5 +1,6 @@
 #include "store/ado_record.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,10 @@ std::atomic<int> g_busyTimeoutMs{5000};
 // Statements kept for reuse beyond this are finalized instead: the store runs a few dozen
 // distinct statements, so the pool only grows past it with ad-hoc statement texts.
 constexpr std::size_t kMaxIdleStatements = 96;
+
+// Commits since the last checkpoint are what a power cut may take back (NORMAL syncs at
+// checkpoints only): they are kept to about 4 MiB of pages.
+constexpr int kCheckpointBytes = 4 << 20;
 
 bool ExecIgnoringResult(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -67,6 +72,17 @@ bool CreateSchema(sqlite3* db) {
                            "CREATE INDEX IF NOT EXISTS KAVO_RELATION_LOOKUP ON "
                            "KAVO_RELATION(UserName, RelName, MobilePhone1)");
     return true;
+}
+
+// A checkpoint every `bytes` of changed pages, whatever size the file's pages have.
+void CheckpointEvery(sqlite3* db, int bytes) {
+    sqlite3_stmt* stmt = nullptr;
+    int pageBytes = 0;
+    if (sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        pageBytes = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    if (pageBytes > 0) sqlite3_wal_autocheckpoint(db, std::max(1, bytes / pageBytes));
 }
 
 // Whether the identity index is the unique one, rather than the plain lookup index that a
@@ -226,6 +242,7 @@ bool OpenConnection(std::string_view dataSource) {
         return false;
     }
     conn->contactKeyIsUnique = store_detail::HasUniqueContactKey(conn->db);
+    store_detail::CheckpointEvery(conn->db, store_detail::kCheckpointBytes);
     g_conn = std::move(conn);
     t_lastError = 0;
     return true;
