@@ -1,64 +1,11 @@
 #include "gbk_text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstring>
+
+#include "codecs/text_converter.h"
 
 namespace kavo {
 namespace {
-
-// iconv descriptors are costly to open and not shareable between threads: one pair per
-// thread, opened on first use.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts text; on a sequence that cannot be converted, writes "?" and skips
-    // `skip(text, pos)` input bytes.
-    // `out` is overwritten; its room is reused.
-    template <typename Skip>
-    void Run(std::string_view text, Skip skip, std::string& out) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            out.assign(text);
-            return;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        out.resize(text.size() * 2 + 8);
-        char* in = const_cast<char*>(text.data());
-        std::size_t inLeft = text.size();
-        std::size_t used = 0;
-        while (inLeft > 0) {
-            char* dst = out.data() + used;
-            std::size_t outLeft = out.size() - used;
-            std::size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
-            used = out.size() - outLeft;
-            if (r != static_cast<std::size_t>(-1)) break;
-            if (errno == E2BIG) {
-                out.resize(out.size() * 2);
-                continue;
-            }
-            // EILSEQ or EINVAL: an unconvertible or truncated sequence.
-            std::size_t pos = text.size() - inLeft;
-            std::size_t n = skip(text, pos);
-            if (n == 0 || n > inLeft) n = inLeft < 1 ? inLeft : 1;
-            if (out.size() - used < 1) out.resize(out.size() * 2);
-            out[used++] = '?';
-            in += n;
-            inLeft -= n;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        out.resize(used);
-    }
-
-private:
-    iconv_t cd_;
-};
 
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
     unsigned char c = static_cast<unsigned char>(text[pos]);
@@ -104,9 +51,14 @@ void GbkToUtf8(std::string_view gbk, std::string& out) {
         out.assign(gbk);
         return;
     }
-    thread_local Converter conv("UTF-8", "GBK");
-    conv.Run(
-        gbk, [](std::string_view, std::size_t) { return std::size_t{1}; }, out);
+    // iconv descriptors are costly to open and not shareable between threads: one per
+    // thread and direction, opened on first use.
+    thread_local CTextConverter conv("UTF-8", "GBK");
+    if (!conv.IsOpen()) {
+        out.assign(gbk);
+        return;
+    }
+    conv.Convert(gbk, out, CTextConverter::SkipByte);
 }
 
 void Utf8ToGbk(std::string_view utf8, std::string& out) {
@@ -114,8 +66,12 @@ void Utf8ToGbk(std::string_view utf8, std::string& out) {
         out.assign(utf8);
         return;
     }
-    thread_local Converter conv("GBK", "UTF-8");
-    conv.Run(utf8, Utf8SequenceLength, out);
+    thread_local CTextConverter conv("GBK", "UTF-8");
+    if (!conv.IsOpen()) {
+        out.assign(utf8);
+        return;
+    }
+    conv.Convert(utf8, out, Utf8SequenceLength);
 }
 
 std::string GbkToUtf8(std::string_view gbk) {

@@ -1,10 +1,9 @@
 #include "import/csv_encoding.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <memory>
 
 #include "codecs/gbk_text.h"
+#include "codecs/text_converter.h"
 
 namespace kavo {
 namespace {
@@ -36,37 +35,8 @@ bool IsGbkShaped(std::string_view s) {
     return true;
 }
 
-// Converts to UTF-8; a sequence that is no character of the source becomes "?" and is
-// skipped by `unit` bytes (two for UTF-16, one otherwise).
-bool ToUtf8(std::string_view in, const std::string& from, std::size_t unit, std::string& out) {
-    iconv_t cd = iconv_open("UTF-8", from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out.clear();
-    out.resize(in.size() * 2 + 16);
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    std::size_t used = 0;
-    while (srcLeft > 0) {
-        char* dst = out.data() + used;
-        std::size_t dstLeft = out.size() - used;
-        std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (r != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        std::size_t skip = unit < srcLeft ? unit : srcLeft;
-        if (used + 1 > out.size()) out.resize(out.size() * 2);
-        out[used++] = '?';
-        src += skip;
-        srcLeft -= skip;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    out.resize(used);
-    iconv_close(cd);
-    return true;
-}
+// A sequence that is no UTF-16 character is passed over a code unit at a time.
+std::size_t SkipCodeUnit(std::string_view, std::size_t) { return 2; }
 
 }  // namespace
 
@@ -86,35 +56,14 @@ const std::vector<std::string>& CsvEncodingChoices() {
 }
 
 bool IsKnownCsvEncoding(const std::string& encoding) {
-    if (encoding.empty()) return false;
-    iconv_t cd = iconv_open("UTF-8", Upper(encoding).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv_close(cd);
-    return true;
+    return !encoding.empty() && CTextConverter("UTF-8", Upper(encoding).c_str()).IsOpen();
 }
 
 bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::string& gbk) {
-    const std::string enc = Upper(encoding);
-    const bool utf16 = enc == kCsvUtf16Le || enc == kCsvUtf16Be;
-    if (utf16) {
-        if (StartsWith(bytes, enc == kCsvUtf16Le ? kUtf16LeBom : kUtf16BeBom))
-            bytes.remove_prefix(2);
-    } else if (StartsWith(bytes, kUtf8Bom)) {
-        bytes.remove_prefix(kUtf8Bom.size());
-    }
-    if (enc == kCsvGbk || enc == "CP936") {
-        gbk.assign(bytes);
-        return true;
-    }
-    std::string utf8;
-    if (enc == kCsvUtf8 || enc == "UTF8") {
-        if (IsValidUtf8(bytes)) {
-            gbk = Utf8ToGbk(bytes);
-            return true;
-        }
-    }
-    if (!ToUtf8(bytes, enc, utf16 ? 2 : 1, utf8)) return false;
-    gbk = Utf8ToGbk(utf8);
+    CCsvGbkConverter converter;
+    if (!converter.Open(encoding)) return false;
+    gbk.clear();
+    converter.Convert(bytes, true, gbk);
     return true;
 }
 
@@ -134,15 +83,11 @@ std::size_t CutUtf8Tail(std::string_view s) {
 
 }  // namespace
 
-CCsvGbkConverter::~CCsvGbkConverter() { Close(); }
-
-void CCsvGbkConverter::Close() {
-    if (cd_) iconv_close(static_cast<iconv_t>(cd_));
-    cd_ = nullptr;
-}
+CCsvGbkConverter::CCsvGbkConverter() = default;
+CCsvGbkConverter::~CCsvGbkConverter() = default;
 
 bool CCsvGbkConverter::Open(const std::string& encoding) {
-    Close();
+    toUtf8_.reset();
     const std::string enc = Upper(encoding);
     const bool utf16 = enc == kCsvUtf16Le || enc == kCsvUtf16Be;
     gbk_ = enc == kCsvGbk || enc == "CP936";
@@ -152,13 +97,10 @@ bool CCsvGbkConverter::Open(const std::string& encoding) {
         utf16 ? std::string(enc == kCsvUtf16Le ? kUtf16LeBom : kUtf16BeBom) : std::string(kUtf8Bom);
     started_ = false;
     pending_.clear();
-    iconv_t cd = iconv_open("UTF-8", enc.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    if (gbk_ || utf8_) {
-        iconv_close(cd);
-    } else {
-        cd_ = cd;
-    }
+    // UTF-8 goes through iconv too when it is not valid UTF-8, to mark what is not.
+    auto converter = std::make_unique<CTextConverter>("UTF-8", enc.c_str());
+    if (!converter->IsOpen()) return false;
+    if (!gbk_) toUtf8_ = std::move(converter);
     return true;
 }
 
@@ -184,41 +126,12 @@ void CCsvGbkConverter::Convert(std::string_view bytes, bool last, std::string& g
         gbk += Utf8ToGbk(in.substr(0, in.size() - keep));
         rest.assign(in.substr(in.size() - keep));
     } else {
-        // Through iconv, as CsvBytesToGbk does: a sequence that is no character becomes
-        // "?", one cut at the chunk's end waits for the next chunk.
-        iconv_t cd = static_cast<iconv_t>(cd_);
-        bool own = false;
-        if (!cd) {
-            cd = iconv_open("UTF-8", "UTF-8");
-            own = true;
-        }
-        utf8Text_.assign(in.size() * 2 + 16, '\0');
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        std::size_t used = 0;
-        while (srcLeft > 0) {
-            char* dst = utf8Text_.data() + used;
-            std::size_t dstLeft = utf8Text_.size() - used;
-            const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-            used = utf8Text_.size() - dstLeft;
-            if (r != static_cast<std::size_t>(-1)) break;
-            if (errno == E2BIG) {
-                utf8Text_.resize(utf8Text_.size() * 2);
-                continue;
-            }
-            if (errno == EINVAL && !last) {
-                rest.assign(src, srcLeft);
-                break;
-            }
-            const std::size_t skip = unit_ < srcLeft ? unit_ : srcLeft;
-            if (used + 1 > utf8Text_.size()) utf8Text_.resize(utf8Text_.size() * 2);
-            utf8Text_[used++] = '?';
-            src += skip;
-            srcLeft -= skip;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-        if (own) iconv_close(cd);
-        gbk += Utf8ToGbk(std::string_view(utf8Text_).substr(0, used));
+        // A sequence that is no character becomes "?"; one cut at the chunk's end waits
+        // for the next chunk.
+        const std::size_t kept = toUtf8_->Convert(
+            in, utf8Text_, unit_ == 2 ? SkipCodeUnit : CTextConverter::SkipByte, !last);
+        rest.assign(in.substr(in.size() - kept));
+        gbk += Utf8ToGbk(utf8Text_);
     }
     pending_.swap(rest);
 }

@@ -4,11 +4,14 @@
 // spreadsheet's "Unicode text" is UTF-16 with one.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kavo {
+
+class CTextConverter;
 
 inline constexpr char kCsvUtf8[] = "UTF-8";
 inline constexpr char kCsvUtf16Le[] = "UTF-16LE";
@@ -38,7 +41,7 @@ bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::str
 // a byte order mark) cut at a chunk's end waits in here for the rest of it.
 class CCsvGbkConverter {
 public:
-    CCsvGbkConverter() = default;
+    CCsvGbkConverter();
     ~CCsvGbkConverter();
     CCsvGbkConverter(const CCsvGbkConverter&) = delete;
     CCsvGbkConverter& operator=(const CCsvGbkConverter&) = delete;
@@ -49,9 +52,7 @@ public:
     void Convert(std::string_view bytes, bool last, std::string& gbk);
 
 private:
-    void Close();
-
-    void* cd_ = nullptr;  // iconv's, for the encodings converted through UTF-8
+    std::unique_ptr<CTextConverter> toUtf8_;  // for every encoding but GBK
     bool gbk_ = false;
     bool utf8_ = false;
     std::size_t unit_ = 1;
