@@ -3,7 +3,6 @@
 // pinyin initials, each beside a peer in the same run (the order by code point, a search
 // by substring). Prints one line per figure: BENCH <name> <value> <unit>.
 #include <stdlib.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "codecs/gbk_text.h"
+#include "cpu_time.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/batch_scope.h"
@@ -23,6 +23,8 @@
 using namespace kavo;
 
 namespace {
+
+using kavo::bench::CpuMs;
 
 const char* const kSurnames[] = {
     "王", "李", "张", "刘", "陈", "杨", "黄",   "赵", "吴", "周", "徐", "孙", "马", "朱", "胡",
@@ -64,14 +66,6 @@ std::vector<CRelData> MakeContacts(int count, unsigned seed) {
     return out;
 }
 
-// CPU time of this thread: on a machine shared with other work, wall time also counts the
-// time others had the processor.
-double CpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 template <typename F>
 double BestOf(int runs, F f) {
     double best = 1e18;
@@ -91,33 +85,8 @@ void Report(const char* name, double value, const char* unit) {
 // The peer of the Chinese order: the order by name bytes (code points), made the same way
 // (keys, a stable sort, records moved along the permutation's cycles).
 void SortByCodePoint(std::vector<CRelData>& list) {
-    const std::size_t n = list.size();
-    struct Entry {
-        std::string key;
-        std::uint32_t index;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-        entries.push_back({std::string(FieldText(list[i].RelName)), static_cast<std::uint32_t>(i)});
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.key < b.key; });
-    std::vector<bool> placed(n, false);
-    for (std::size_t start = 0; start < n; ++start) {
-        if (placed[start] || entries[start].index == start) continue;
-        CRelData held = list[start];
-        std::size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const std::size_t source = entries[at].index;
-            if (source == start) {
-                list[at] = held;
-                break;
-            }
-            list[at] = list[source];
-            at = source;
-        }
-    }
+    SortContactsByKey(list, 0,
+                      [](const CRelData& rel) { return std::string(FieldText(rel.RelName)); });
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // contacts (with and without a batch), and the load of a whole address book.
 // Prints one line per figure: BENCH <name> <value> <unit>.
 #include <stdlib.h>
-#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "codecs/gbk_text.h"
+#include "cpu_time.h"
 #include "store/ado_record.h"
 #include "store/app_state.h"
 #include "store/batch_scope.h"
@@ -23,6 +23,8 @@
 using namespace kavo;
 
 namespace {
+
+using kavo::bench::CpuMs;
 
 const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周",
                                  "徐", "孙", "马", "朱", "胡", "郭", "何", "高", "林", "欧阳"};
@@ -59,14 +61,6 @@ std::vector<CRelData> MakeContacts(int count, unsigned seed) {
             SetFieldUtf8(r.RelRemark, "老同学，2019年聚会认识。Likes tea; call after 6pm.");
     }
     return out;
-}
-
-// CPU time of this thread: on a machine shared with other work, wall time also counts the
-// time others had the processor.
-double CpuMs() {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
 double Ms(std::chrono::steady_clock::time_point since) {

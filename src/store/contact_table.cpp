@@ -164,20 +164,18 @@ bool RunUpdate(CAdoRecord& rs, const CRelData& rel, std::string_view owner) {
 
 }  // namespace
 
-void SortContactsByName(std::vector<CRelData>& list, std::size_t from) {
+void SortContactsByKey(std::vector<CRelData>& list, std::size_t from,
+                       const std::function<std::string(const CRelData&)>& key) {
     if (from >= list.size()) return;
     const std::size_t n = list.size() - from;
     struct Entry {
         std::string key;
         std::uint32_t index;
     };
-    // One key per contact: a comparison of names through the collator costs about as much
-    // as making a key, and a sort makes n log n of them.
     std::vector<Entry> entries;
     entries.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        entries.push_back(
-            {NameSortKey(FieldUtf8(list[from + i].RelName)), static_cast<std::uint32_t>(i)});
+        entries.push_back({key(list[from + i]), static_cast<std::uint32_t>(i)});
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.key < b.key; });
     // Put each record in its place by following the cycles of the permutation, so that
@@ -198,6 +196,13 @@ void SortContactsByName(std::vector<CRelData>& list, std::size_t from) {
             at = source;
         }
     }
+}
+
+void SortContactsByName(std::vector<CRelData>& list, std::size_t from) {
+    // One key per contact: a comparison of names through the collator costs about as much
+    // as making a key, and a sort makes n log n of them.
+    SortContactsByKey(list, from,
+                      [](const CRelData& rel) { return NameSortKey(FieldUtf8(rel.RelName)); });
 }
 
 void LoadRecord(CAdoRecord& rs, CRelData& rel) { rs.ReadFields(kRelFields, &rel); }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ bool UpdateRecord(CAdoRecord& rs, const CUserData& user);
 // the same letters; see collation/name_collation.h), keeping the order of the contacts
 // whose names sort alike. LoadContacts lists every address book in this order.
 void SortContactsByName(std::vector<CRelData>& list, std::size_t from = 0);
+// Orders list[from, end) by a key made once per contact (compared as bytes), keeping the
+// order of the contacts whose keys are equal; the records are moved in place.
+void SortContactsByKey(std::vector<CRelData>& list, std::size_t from,
+                       const std::function<std::string(const CRelData&)>& key);
 
 // Parses "YYYY-MM-DD HH:MM:SS" (or a two-digit year, 00-29 meaning 20xx) as local time.
 bool ParseLocalDateTime(std::string_view text, std::int64_t& seconds);
