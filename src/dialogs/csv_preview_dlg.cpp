@@ -21,21 +21,6 @@ namespace {
 
 QString FromGbk(const std::string& gbk) { return QString::fromStdString(kavo::GbkToUtf8(gbk)); }
 
-// The targets a column can be given; the kinds that need a type column beside them only
-// where the file has one.
-QList<ECsvTarget> TargetChoices(const kavo::CCsvColumn& column) {
-    QList<ECsvTarget> out;
-    for (int t = 0; t < static_cast<int>(ECsvTarget::kTargetCount); ++t) {
-        auto target = static_cast<ECsvTarget>(t);
-        const bool byType = target == ECsvTarget::kPhoneByType ||
-                            target == ECsvTarget::kAddressByType ||
-                            target == ECsvTarget::kPostalCodeByType;
-        if (byType && column.typeColumn < 0 && column.target != target) continue;
-        out << target;
-    }
-    return out;
-}
-
 }  // namespace
 
 CZPCsvPreviewDlg::CZPCsvPreviewDlg(kavo::CCsvImportPlan& plan, QWidget* parent)
@@ -107,7 +92,7 @@ void CZPCsvPreviewDlg::FillTable() {
     for (int c = 0; c < columns; ++c) {
         const kavo::CCsvColumn& column = mapping[static_cast<std::size_t>(c)];
         auto* box = new CZPSkinComboBox(m_table);
-        for (ECsvTarget t : TargetChoices(column))
+        for (ECsvTarget t : kavo::CsvTargetChoices(column))
             box->addItem(QString::fromUtf8(kavo::CsvTargetName(t)), static_cast<int>(t));
         box->setCurrentIndex(box->findData(static_cast<int>(column.target)));
         connect(box, &QComboBox::currentIndexChanged, this, [this, box, c](int index) {

@@ -361,6 +361,16 @@ bool SplitNumbered(std::string_view n, std::string& prefix, std::string& number)
 
 }  // namespace
 
+std::vector<ECsvTarget> CsvTargetChoices(const CCsvColumn& column) {
+    std::vector<ECsvTarget> out;
+    for (int t = 0; t < static_cast<int>(T::kTargetCount); ++t) {
+        const auto target = static_cast<ECsvTarget>(t);
+        if (IsTargetByKind(target) && column.typeColumn < 0 && column.target != target) continue;
+        out.push_back(target);
+    }
+    return out;
+}
+
 const char* CsvTargetName(ECsvTarget target) {
     for (const TargetName& t : kTargetNames)
         if (t.target == target) return t.chinese;
@@ -443,9 +453,7 @@ std::vector<CCsvColumn> DefaultCsvMapping(const std::vector<std::string>& header
     // "- Label"); an address's postal code goes with its address's kind.
     for (std::size_t col = 0; col < mapping.size(); ++col) {
         CCsvColumn& c = mapping[col];
-        if (c.target != T::kPhoneByType && c.target != T::kAddressByType &&
-            c.target != T::kPostalCodeByType)
-            continue;
+        if (!IsTargetByKind(c.target)) continue;
         std::string prefix, number;
         if (!SplitNumbered(normalized[col], prefix, number)) continue;
         for (std::size_t k = 0; k < mapping.size(); ++k) {

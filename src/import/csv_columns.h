@@ -64,6 +64,16 @@ struct CCsvColumn {
     int typeColumn = -1;  // for the by-type targets: the column naming the kind
 };
 
+// Whether the target takes its kind from a type column beside the value.
+inline bool IsTargetByKind(ECsvTarget target) {
+    return target == ECsvTarget::kPhoneByType || target == ECsvTarget::kAddressByType ||
+           target == ECsvTarget::kPostalCodeByType;
+}
+
+// The targets a column may be given, in their order: every one, but those by kind only
+// where the column has a type column beside it (or has that target already).
+std::vector<ECsvTarget> CsvTargetChoices(const CCsvColumn& column);
+
 // The Chinese name of a target, as the preview and kavoctl's --map show and accept it
 // (the field targets by their labels: "姓名", "组织", ... "响铃文件路径").
 const char* CsvTargetName(ECsvTarget target);

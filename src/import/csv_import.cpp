@@ -682,9 +682,7 @@ private:
     }
 
     T Resolve(const CCsvColumn& c, const std::vector<std::string>& row) const {
-        if (c.target != T::kPhoneByType && c.target != T::kAddressByType &&
-            c.target != T::kPostalCodeByType)
-            return c.target;
+        if (!IsTargetByKind(c.target)) return c.target;
         std::string kind;
         if (c.typeColumn >= 0 && static_cast<std::size_t>(c.typeColumn) < row.size())
             kind = Lower(FirstValue(row[static_cast<std::size_t>(c.typeColumn)]));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -273,6 +274,26 @@ TEST(CsvOtherPrograms, ChosenColumnsOverrideTheTable) {
     ImportError error = ImportError::kNone;
     EXPECT_FALSE(plan.Build(list, &error));
     EXPECT_EQ(error, ImportError::kNoNameColumn);
+}
+
+// A value whose kind stands beside it may only be read by kind where the file names it.
+TEST(CsvOtherPrograms, OnlyColumnsWithATypeColumnAreOfferedTheKindTargets) {
+    const std::vector<CCsvColumn> m = DefaultCsvMapping(
+        SplitCsvHeaderLine("Name,Phone 1 - Type,Phone 1 - Value,Phone,Address 1 - Formatted"));
+    auto offers = [&m](std::size_t column, ECsvTarget target) {
+        const std::vector<ECsvTarget> choices = CsvTargetChoices(m[column]);
+        return std::find(choices.begin(), choices.end(), target) != choices.end();
+    };
+    ASSERT_EQ(m[2].target, ECsvTarget::kPhoneByType);
+    EXPECT_EQ(m[2].typeColumn, 1);
+    EXPECT_TRUE(offers(2, ECsvTarget::kAddressByType));
+    EXPECT_FALSE(offers(3, ECsvTarget::kPhoneByType));
+    EXPECT_TRUE(offers(3, ECsvTarget::kMobilePhone1));
+    // A by-kind column without its type column keeps the target it has.
+    ASSERT_EQ(m[4].target, ECsvTarget::kAddressByType);
+    EXPECT_EQ(m[4].typeColumn, -1);
+    EXPECT_TRUE(offers(4, ECsvTarget::kAddressByType));
+    EXPECT_FALSE(offers(4, ECsvTarget::kPhoneByType));
 }
 
 TEST(CsvOtherPrograms, OwnFilesNeedNoPreviewAndOthersDo) {
