@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <cstdio>
 #include <QThread>
+#include <cstdio>
 
-#include "dialogs/app_settings.h"
 #include "app/main_dlg.h"
+#include "dialogs/app_settings.h"
 // Defined by the build once the command layer is part of the application library.
 #ifdef KAVO_HAS_MAIN_COMMANDS
 #include "app/main_commands.h"
@@ -80,12 +80,11 @@ void CZpSkinLibApp::StartStore() {
     if (!kavo::LocalStoreDamaged()) return;
     // A damaged file is never uploaded from. Moved aside, it makes room for an empty one
     // that the contacts view, finding it empty after the login, offers to restore.
-    const QString damaged =
-        QString::fromUtf8(kavo::msg::kDatabaseDamaged)
-            .replace(QStringLiteral("%s"), QString::fromStdString(kavo::LocalStoreDamage()));
-    const QString ask =
-        damaged + QLatin1Char('\n') + QString::fromUtf8(kavo::msg::kAskRestoreDamaged);
-    if (ZPMessageBox(nullptr, ask, kMsgIconQuestion, kMsgYesNo) != kIdYes) return;
+    const std::string ask =
+        kavo::msg::FillIn(kavo::msg::kDatabaseDamaged, kavo::LocalStoreDamage()) + '\n' +
+        kavo::msg::kAskRestoreDamaged;
+    if (ZPMessageBox(nullptr, QString::fromStdString(ask), kMsgIconQuestion, kMsgYesNo) != kIdYes)
+        return;
     const std::string aside = kavo::SetDamagedDatabaseAside();
     if (aside.empty()) {
         ZPMessageBox(nullptr, QString::fromUtf8(kavo::msg::kDamagedNotMoved), kMsgIconError,
@@ -94,8 +93,7 @@ void CZpSkinLibApp::StartStore() {
     }
     kavo::StartLocalStore();
     ZPMessageBox(nullptr,
-                 QString::fromUtf8(kavo::msg::kDamagedSetAside)
-                     .replace(QStringLiteral("%s"), QString::fromStdString(aside)),
+                 QString::fromStdString(kavo::msg::FillIn(kavo::msg::kDamagedSetAside, aside)),
                  kMsgIconNotice, kMsgOk);
 }
 
