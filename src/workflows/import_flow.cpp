@@ -13,8 +13,22 @@
 namespace kavo {
 namespace {
 
+// Ends the merge of what an import read: false, with the message that says how much was
+// stored and why no more, when it stored less than it was given. An import that read more
+// than it could store is no completed import.
+bool FinishMerge(CContactMerger& merger, CImportOutcome& outcome) {
+    const CMergeOutcome merge = merger.Finish();
+    outcome.merged = merge.stored;
+    if (merge.Complete()) return true;
+    outcome.ok = false;
+    outcome.message = MergeShortfallMessage(merge);
+    return false;
+}
+
 // Merges what the reader hands on, a part at a time, and words the outcome. A reader hands
-// contacts on only once its read can no longer fail, so a failed read merges nothing.
+// contacts on only once its read can no longer fail, so a failed read merges nothing. A
+// cancelled Outlook export choice fails the application object and is reported like any
+// other failure.
 template <typename Read>
 CImportOutcome RunImport(ImportSource source, Read read) {
     CImportOutcome outcome;
@@ -25,22 +39,7 @@ CImportOutcome RunImport(ImportSource source, Read read) {
         merger.Add(part);
     };
     outcome.ok = read(take, &outcome.error);
-    // Cancelling the CSV file dialog ends the command quietly; a cancelled Outlook export
-    // choice fails the application object and is reported like any other failure.
-    if (source == ImportSource::kCsv && outcome.error == ImportError::kCancelled) {
-        outcome.cancelled = true;
-        return outcome;
-    }
-    if (outcome.read > 0) {
-        const CMergeOutcome merge = merger.Finish();
-        outcome.merged = merge.stored;
-        // An import that read more than it could store is no completed import.
-        if (!merge.Complete()) {
-            outcome.ok = false;
-            outcome.message = MergeShortfallMessage(merge);
-            return outcome;
-        }
-    }
+    if (outcome.read > 0 && !FinishMerge(merger, outcome)) return outcome;
     outcome.message = ImportResultMessage(source, outcome.ok);
     return outcome;
 }
@@ -106,15 +105,7 @@ CImportOutcome ImportCsv(const FileChooser& choose, const CsvPreview& preview,
             merger.Add(part);
     };
     if (!plan.Build(kMergeBatch, take, &outcome.error)) return fail(outcome.error);
-    if (!options.dryRun) {
-        const CMergeOutcome merge = merger.Finish();
-        outcome.merged = merge.stored;
-        // An import that read more than it could store is no completed import.
-        if (!merge.Complete()) {
-            outcome.message = MergeShortfallMessage(merge);
-            return outcome;
-        }
-    }
+    if (!options.dryRun && !FinishMerge(merger, outcome)) return outcome;
     outcome.ok = true;
     outcome.message =
         CsvImportMessage(ImportError::kNone, options.dryRun ? outcome.read : outcome.merged);
