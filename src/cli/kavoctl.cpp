@@ -215,6 +215,7 @@ private:
     int Contacts(const std::vector<std::string>& args);
     int Search(const std::string& text);
     void PrintContacts(const std::vector<const CRelData*>& contacts);
+    void PrintContacts(const std::vector<CRelData>& contacts);
     int Groups();
     int Sms();
     int Accounts();
@@ -522,14 +523,7 @@ int CKavoctl::ImportCsvFile(const std::string& path) {
     }
     CImportOutcome outcome = ImportCsv([path] { return path; }, {}, options);
     if (!outcome.ok || !opt_.dryRun) return Import(outcome);
-    std::vector<std::string> row;
-    for (const FieldSpec& f : kRelFields) row.emplace_back(f.name);
-    Print(row);
-    for (const CRelData& rel : AppState().ContactList) {
-        row.clear();
-        for (const FieldSpec& f : kRelFields) row.push_back(FieldUtf8(FieldPtr(&rel, f), f.width));
-        Print(row);
-    }
+    PrintContacts(AppState().ContactList);
     std::fprintf(err_, kMsgCsvDryRun, outcome.read);
     std::fputc('\n', err_);
     return kExitOk;
@@ -550,9 +544,7 @@ int CKavoctl::Contacts(const std::vector<std::string>& args) {
     }
     std::vector<CRelData> contacts;
     CDataAccess().LoadContacts(contacts, group);
-    std::vector<const CRelData*> shown;
-    for (const CRelData& rel : contacts) shown.push_back(&rel);
-    PrintContacts(shown);
+    PrintContacts(contacts);
     return kExitOk;
 }
 
@@ -578,6 +570,13 @@ void CKavoctl::PrintContacts(const std::vector<const CRelData*>& contacts) {
         for (const FieldSpec& f : kRelFields) row.push_back(FieldUtf8(FieldPtr(rel, f), f.width));
         Print(row);
     }
+}
+
+void CKavoctl::PrintContacts(const std::vector<CRelData>& contacts) {
+    std::vector<const CRelData*> shown;
+    shown.reserve(contacts.size());
+    for (const CRelData& rel : contacts) shown.push_back(&rel);
+    PrintContacts(shown);
 }
 
 int CKavoctl::Groups() {
