@@ -92,7 +92,7 @@ bool LocalStoreDamaged() {
     return g_damaged;
 }
 
-const std::string& LocalStoreDamage() {
+std::string LocalStoreDamage() {
     std::lock_guard lock(g_damageMutex);
     return g_damage;
 }

@@ -41,7 +41,7 @@ bool CheckDatabase(std::string* detail = nullptr);
 // What the start-up check of the local store found; a damaged file is remembered for the
 // whole run, so that nothing is ever uploaded from it.
 bool LocalStoreDamaged();
-const std::string& LocalStoreDamage();
+std::string LocalStoreDamage();
 void SetLocalStoreDamage(bool damaged, std::string detail = {});
 
 // Every contact of the owner (GBK; empty: the current user) in list order, read to the
