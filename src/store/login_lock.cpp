@@ -20,6 +20,23 @@ int OpenLockFile(const std::string& path) {
     return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 }
 
+// Takes the lock of `fd` if nobody holds it; never waits.
+bool TryLock(int fd) {
+    int rc;
+    while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    return rc == 0;
+}
+
+// Lets go of the lock this process holds, if any; the caller holds g_lockMutex. Closing
+// the descriptor drops its lock.
+void DropHeldLock() {
+    if (g_lockFd < 0) return;
+    ::close(g_lockFd);
+    g_lockFd = -1;
+    g_lockPath.clear();
+}
+
 }  // namespace
 
 std::string LoginLockPath(std::string_view userName) {
@@ -38,17 +55,10 @@ bool HoldLoginLock(std::string_view userName) {
     const std::string path = LoginLockPath(userName);
     std::lock_guard lock(g_lockMutex);
     if (g_lockFd >= 0 && g_lockPath == path) return true;
-    if (g_lockFd >= 0) {
-        ::close(g_lockFd);  // closing the descriptor drops its lock
-        g_lockFd = -1;
-        g_lockPath.clear();
-    }
+    DropHeldLock();
     int fd = OpenLockFile(path);
     if (fd < 0) return false;
-    int rc;
-    while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (rc != 0) {
+    if (!TryLock(fd)) {
         ::close(fd);
         return false;
     }
@@ -59,10 +69,7 @@ bool HoldLoginLock(std::string_view userName) {
 
 void ReleaseLoginLock() {
     std::lock_guard lock(g_lockMutex);
-    if (g_lockFd < 0) return;
-    ::close(g_lockFd);
-    g_lockFd = -1;
-    g_lockPath.clear();
+    DropHeldLock();
 }
 
 bool IsLoginLockHeld(std::string_view userName) {
@@ -73,10 +80,7 @@ bool IsLoginLockHeld(std::string_view userName) {
     // process, so the try below also sees a holder in this process.
     int fd = OpenLockFile(path);
     if (fd < 0) return true;
-    int rc;
-    while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    const bool held = rc != 0;
+    const bool held = !TryLock(fd);
     ::close(fd);
     return held;
 }
