@@ -59,14 +59,6 @@ bool IsKnownCsvEncoding(const std::string& encoding) {
     return !encoding.empty() && CTextConverter("UTF-8", Upper(encoding).c_str()).IsOpen();
 }
 
-bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::string& gbk) {
-    CCsvGbkConverter converter;
-    if (!converter.Open(encoding)) return false;
-    gbk.clear();
-    converter.Convert(bytes, true, gbk);
-    return true;
-}
-
 namespace {
 
 // How many bytes at the end of `s` begin a UTF-8 character whose other bytes are still to

@@ -31,14 +31,11 @@ const std::vector<std::string>& CsvEncodingChoices();
 // True when `encoding` is a name the converter knows (any iconv name, case ignored).
 bool IsKnownCsvEncoding(const std::string& encoding);
 
-// The file's bytes as GBK text: a byte order mark of the encoding is dropped, GBK bytes
-// are kept as they are, everything else is converted. A character GBK cannot hold
-// becomes one "?", and so does each byte that is no character of the encoding. False
-// when the encoding is unknown.
-bool CsvBytesToGbk(std::string_view bytes, const std::string& encoding, std::string& gbk);
-
-// CsvBytesToGbk a chunk at a time, for a file that is never held whole: a character (or
-// a byte order mark) cut at a chunk's end waits in here for the rest of it.
+// A file's bytes as GBK text, a chunk at a time, for a file that is never held whole: a
+// byte order mark of the encoding is dropped, GBK bytes are kept as they are, everything
+// else is converted. A character GBK cannot hold becomes one "?", and so does each byte
+// that is no character of the encoding. A character (or a byte order mark) cut at a
+// chunk's end waits in here for the rest of it.
 class CCsvGbkConverter {
 public:
     CCsvGbkConverter();
