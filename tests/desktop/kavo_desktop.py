@@ -119,12 +119,22 @@ class Desktop:
         # font libraries keep until exit is not the program's leak.
         env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "detect_leaks=0"]))
         self.env = env
-        self.trayer = subprocess.Popen(
-            ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-             "--height", "24", "--SetDockType", "true"],
-            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until("the notification area",
-                   lambda: self.xdo_ids(["search", "--onlyvisible", "--class", "trayer"]))
+        # Right after Xvfb has named its display, trayer now and then cannot open it yet and
+        # ends at once; it is started again then, and what it said is kept beside the
+        # screenshots.
+        for attempt in range(3):
+            self.trayer = subprocess.Popen(
+                ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                 "--height", "24", "--SetDockType", "true"],
+                env=env, stdout=subprocess.DEVNULL,
+                stderr=open(os.path.join(self.outdir, "trayer-%d.log" % attempt), "w"))
+            wait_until(
+                "the notification area",
+                lambda: (self.xdo_ids(["search", "--onlyvisible", "--class", "trayer"])
+                         or self.trayer.poll() is not None))
+            if self.trayer.poll() is None:
+                return
+        raise Failure("trayer ended three times before its window showed")
 
     # ---- the service ----
 
